@@ -1,0 +1,9 @@
+#include "plugin/abi/FunctionHandler.h"
+
+#include "plugin/abi/UiRuntime.h"
+
+void* GRefCountImplCore::operator new(std::size_t size) noexcept {
+  return ui_runtime::HeapAllocate(size);
+}
+
+void GRefCountImplCore::operator delete(void* block) noexcept { ui_runtime::HeapFree(block); }

@@ -1,0 +1,24 @@
+#pragma once
+// File helpers for tests: whole-file reads and scratch directories below the
+// test's working directory.
+
+#include <string>
+
+namespace test_files {
+
+// The file's bytes; empty when it cannot be read.
+std::string ReadAll(const std::string& path);
+bool Exists(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
+// A new empty directory below the working directory, unique in this process.
+std::string MakeScratchDirectory(const std::string& stem);
+// Names of the entries of a directory, sorted, without "." and "..".
+std::string ListDirectory(const std::string& path);
+
+}  // namespace test_files
+
+// Runs `statement` in a fresh process (static initialisation again) and
+// expects it to exit with status 0. The statement reports its findings on
+// standard error and exits non-zero on a mismatch.
+#define EXPECT_IN_FRESH_PROCESS(statement) \
+  EXPECT_EXIT({ statement; std::exit(0); }, ::testing::ExitedWithCode(0), "")
