@@ -13,7 +13,7 @@ constexpr std::uint32_t kFunctionKind = 0x06;
 
 struct MovieSlots {
   static void QL_THISCALL CreateFunction(UiMovie* self, UiValue* out, void* handler, void* userData) {
-    reinterpret_cast<SimMovie*>(self)->CreateFunction(out, handler, userData);
+    reinterpret_cast<SimMovie::RuntimeView*>(self)->owner->CreateFunction(out, handler, userData);
   }
   static void Unused() { std::abort(); }
 
@@ -31,8 +31,7 @@ std::string CallOutcome::Text() const {
   return text ? text : "<null>";
 }
 
-SimMovie::SimMovie(std::uint32_t namespaceKindWord) : object_{MovieSlots::Table()} {
-  static_assert(offsetof(SimMovie, object_) == 0);
+SimMovie::SimMovie(std::uint32_t namespaceKindWord) : object_{{MovieSlots::Table()}, this} {
   namespaceObject_.objectInterface = SimUiRuntime::Get().ObjectInterface();
   namespaceObject_.kindWord = namespaceKindWord;
   namespaceObject_.payload.object = &namespaceStorage_;
@@ -46,11 +45,8 @@ void SimMovie::CreateFunction(UiValue* out, void* handler, void* userData) {
 }
 
 void* SimMovie::MemberHandler(const std::string& name) const {
-  void* handler = nullptr;
-  for (const SetMemberRecord& set : SimUiRuntime::Get().SetMembers()) {
-    if (set.object == &namespaceStorage_ && set.name == name) handler = set.function;
-  }
-  return handler;
+  const auto found = namespaceStorage_.members.find(name);
+  return found == namespaceStorage_.members.end() ? nullptr : found->second;
 }
 
 CallOutcome SimMovie::Call(const std::string& name, std::vector<UiValue> args) {

@@ -12,6 +12,7 @@
 
 #include "plugin/abi/HostRecords.h"
 #include "plugin/abi/UiRuntime.h"
+#include "sim/SimUiRuntime.h"
 
 namespace sim {
 
@@ -43,7 +44,7 @@ class SimMovie {
   SimMovie(const SimMovie&) = delete;
   SimMovie& operator=(const SimMovie&) = delete;
 
-  UiMovie* Object() { return &object_; }
+  UiMovie* Object() { return &object_.movie; }
   UiValue* NamespaceObject() { return &namespaceObject_; }
 
   // When false, created function values come back without the managed flag.
@@ -64,9 +65,13 @@ class SimMovie {
   friend struct MovieSlots;
   void CreateFunction(UiValue* out, void* handler, void* userData);
 
-  UiMovie object_;  // first member: the runtime's view of this movie
+  struct RuntimeView {
+    UiMovie movie;  // the runtime's view of this movie
+    SimMovie* owner;
+  };
+  RuntimeView object_;
   UiValue namespaceObject_{};
-  int namespaceStorage_ = 0;
+  SimObject namespaceStorage_;
   bool managedFunctions_ = true;
   std::vector<CreatedFunction> created_;
 };

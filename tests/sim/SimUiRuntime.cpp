@@ -24,10 +24,10 @@ char objectInterface;  // identity only
 // The heap's virtual table: slots 10 and 12 live, the rest trap.
 struct HeapSlots {
   static void* QL_THISCALL Allocate(UiHeap* self, std::size_t size, std::size_t flags) {
-    return reinterpret_cast<SimHeap*>(self)->Allocate(size, flags);
+    return reinterpret_cast<SimHeap::RuntimeView*>(self)->owner->Allocate(size, flags);
   }
   static void QL_THISCALL Free(UiHeap* self, void* block) {
-    reinterpret_cast<SimHeap*>(self)->Free(block);
+    reinterpret_cast<SimHeap::RuntimeView*>(self)->owner->Free(block);
   }
   static void Unused() { std::abort(); }
 
@@ -40,13 +40,12 @@ struct HeapSlots {
   }
 };
 
-SimHeap::SimHeap() : object_{HeapSlots::Table()} {
-  static_assert(offsetof(SimHeap, object_) == 0);
-}
+SimHeap::SimHeap() : object_{{HeapSlots::Table()}, this} {}
 
+// Blocks outlive the heap object: handlers stay with the runtime for the
+// whole process, as in the game.
 SimHeap::~SimHeap() {
-  if (heapWord == &object_) heapWord = nullptr;
-  for (void* block : live_) ::operator delete(block);
+  if (heapWord == &object_.heap) heapWord = nullptr;
 }
 
 void* SimHeap::Allocate(std::size_t size, std::size_t flags) {
@@ -101,6 +100,7 @@ bool SimUiRuntime::SetMember(void* objectInterface_, void* object, const char* n
                              const UiValue* value, bool isDisplayObject) {
   setMembers_.push_back(
       {objectInterface_, object, name, value->kindWord, value->payload.object, isDisplayObject});
+  static_cast<SimObject*>(object)->members[name] = value->payload.object;
   return true;
 }
 

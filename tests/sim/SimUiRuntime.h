@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,11 @@ struct SetMemberRecord {
   bool isDisplayObject;
 };
 
+// An object of the runtime that can hold members (a namespace object).
+struct SimObject {
+  std::map<std::string, void*> members;  // name -> function object's handler
+};
+
 // The UI heap, an object with an MSVC-shaped virtual table (allocate at slot
 // 10, free at slot 12).
 class SimHeap {
@@ -43,7 +49,7 @@ class SimHeap {
   SimHeap(const SimHeap&) = delete;
   SimHeap& operator=(const SimHeap&) = delete;
 
-  UiHeap* Object() { return &object_; }
+  UiHeap* Object() { return &object_.heap; }
 
   // Refuse the next `count` allocations.
   void FailNext(int count) { failuresLeft_ = count; }
@@ -58,7 +64,11 @@ class SimHeap {
   void* Allocate(std::size_t size, std::size_t flags);
   void Free(void* block);
 
-  UiHeap object_;  // first member: the runtime's view of this heap
+  struct RuntimeView {
+    UiHeap heap;  // the runtime's view of this heap
+    SimHeap* owner;
+  };
+  RuntimeView object_;
   std::vector<Allocation> allocations_;
   std::vector<void*> frees_;
   std::vector<void*> live_;
