@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the build and test dependencies from Debian's packages, when any
+# is missing. Needs root (or sudo) only when something has to be installed.
+set -euo pipefail
+
+packages=(
+  cmake make g++ binutils zip
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  wine64 googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev valgrind
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
