@@ -33,6 +33,12 @@ class IDebugLog {
   static void EndBlock();
   static void SetFlushAfterWrite(bool flush);
 
+  // For tests only: closes the file and returns the class-wide state (tag,
+  // depth, block, column, flush setting) to its initial values.
+  static void ResetForTesting();
+  // For tests only: the column of the write position, as the log counts it.
+  static std::int32_t OutputColumnForTesting();
+
   static constexpr std::int32_t kFileThreshold = 5;
   static constexpr std::int32_t kConsoleThreshold = 3;
 };

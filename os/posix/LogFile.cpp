@@ -1,0 +1,56 @@
+#include "os/LogFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace os {
+
+LogFile LogFile::OpenDenyWrite(const char* name) {
+  // Stands in for a deny-write share mode: the lock belongs to this open file
+  // description, so a second open, also in this process, fails to take it.
+  // It is taken before truncating so a refused writer never empties the
+  // holder's file.
+  const int fd = open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return LogFile();
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ftruncate(fd, 0) != 0) {
+    close(fd);
+    return LogFile();
+  }
+  std::FILE* stream = fdopen(fd, "w");
+  if (stream == nullptr) {
+    close(fd);
+    return LogFile();
+  }
+  return LogFile(stream);
+}
+
+void LogFile::Write(const char* text) {
+  if (stream_ == nullptr) return;
+  // Same bytes as a Windows text-mode stream.
+  for (;;) {
+    const char* lineFeed = std::strchr(text, '\n');
+    if (lineFeed == nullptr) {
+      std::fputs(text, stream_);
+      return;
+    }
+    std::fwrite(text, 1, static_cast<std::size_t>(lineFeed - text), stream_);
+    std::fputs("\r\n", stream_);
+    text = lineFeed + 1;
+  }
+}
+
+void LogFile::Flush() {
+  if (stream_ != nullptr) std::fflush(stream_);
+}
+
+void LogFile::Close() {
+  if (stream_ == nullptr) return;
+  std::fclose(stream_);
+  stream_ = nullptr;
+}
+
+}  // namespace os

@@ -1,0 +1,135 @@
+#include "os/LogFile.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "harness/TestFiles.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace {
+
+using test_files::ReadAll;
+
+class LogFileTest : public testing::Test {
+ protected:
+  void SetUp() override { path_ = test_files::MakeScratchDirectory("logfile") + "/x.log"; }
+  std::string path_;
+};
+
+TEST_F(LogFileTest, StoresEveryLineFeedAsCrLfAsWindowsTextModeDoes) {
+  os::LogFile file = os::LogFile::OpenDenyWrite(path_.c_str());
+  ASSERT_TRUE(file.IsOpen());
+  file.Write("a\nb\r\n\n");
+  file.Write("c");
+  file.Write("\n");
+  file.Close();
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(ReadAll(path_), "a\r\nb\r\r\n\r\nc\r\n");
+}
+
+TEST_F(LogFileTest, OpeningEmptiesAnUnheldFile) {
+  test_files::WriteAll(path_, "old contents");
+  os::LogFile file = os::LogFile::OpenDenyWrite(path_.c_str());
+  ASSERT_TRUE(file.IsOpen());
+  file.Close();
+  EXPECT_EQ(ReadAll(path_), "");
+}
+
+TEST_F(LogFileTest, SecondWriterIsRefusedAndLeavesTheHoldersBytes) {
+  os::LogFile holder = os::LogFile::OpenDenyWrite(path_.c_str());
+  ASSERT_TRUE(holder.IsOpen());
+  holder.Write("kept");
+  holder.Flush();
+  os::LogFile second = os::LogFile::OpenDenyWrite(path_.c_str());
+  EXPECT_FALSE(second.IsOpen());
+  EXPECT_EQ(ReadAll(path_), "kept");  // readers are welcome
+  holder.Close();
+
+  os::LogFile afterClose = os::LogFile::OpenDenyWrite(path_.c_str());
+  EXPECT_TRUE(afterClose.IsOpen());
+  afterClose.Close();
+  EXPECT_EQ(ReadAll(path_), "");
+}
+
+TEST_F(LogFileTest, MissingDirectoryGivesAClosedHandleThatIgnoresUse) {
+  os::LogFile file = os::LogFile::OpenDenyWrite((path_ + "/no/such/x.log").c_str());
+  EXPECT_FALSE(file.IsOpen());
+  file.Write("nothing\n");
+  file.Flush();
+  file.Close();
+  EXPECT_FALSE(file.IsOpen());
+}
+
+#ifdef _WIN32
+
+TEST_F(LogFileTest, OtherWritersGetASharingViolationWhileReadersGetIn) {
+  os::LogFile file = os::LogFile::OpenDenyWrite(path_.c_str());
+  ASSERT_TRUE(file.IsOpen());
+  file.Write("line\n");
+  file.Flush();
+
+  const HANDLE writer = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+
+  const HANDLE reader = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  char bytes[16] = {};
+  DWORD read = 0;
+  EXPECT_TRUE(ReadFile(reader, bytes, sizeof bytes, &read, nullptr));
+  EXPECT_EQ(std::string(bytes, read), "line\r\n");
+  CloseHandle(reader);
+  file.Close();
+}
+
+TEST_F(LogFileTest, RefusedWhileAnotherHandleWrites) {
+  const HANDLE writer = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(os::LogFile::OpenDenyWrite(path_.c_str()).IsOpen());
+  CloseHandle(writer);
+  os::LogFile file = os::LogFile::OpenDenyWrite(path_.c_str());
+  EXPECT_TRUE(file.IsOpen());
+  file.Close();
+}
+
+#else
+
+TEST_F(LogFileTest, HoldsAnExclusiveLockOnItsOwnOpenFileDescription) {
+  os::LogFile file = os::LogFile::OpenDenyWrite(path_.c_str());
+  ASSERT_TRUE(file.IsOpen());
+  const int other = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  EXPECT_NE(flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(errno, EWOULDBLOCK);
+  file.Close();
+  EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+  close(other);
+}
+
+TEST_F(LogFileTest, RefusedWhileAnotherDescriptionHoldsTheLock) {
+  const int other = open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(write(other, "theirs", 6), 6);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_FALSE(os::LogFile::OpenDenyWrite(path_.c_str()).IsOpen());
+  EXPECT_EQ(ReadAll(path_), "theirs");
+  close(other);
+}
+
+#endif
+
+}  // namespace
