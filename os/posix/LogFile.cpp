@@ -1,4 +1,5 @@
 #include "os/LogFile.h"
+#include "os/posix/NativePath.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,7 +15,9 @@ LogFile LogFile::OpenDenyWrite(const char* name) {
   // description, so a second open, also in this process, fails to take it.
   // It is taken before truncating so a refused writer never empties the
   // holder's file.
-  const int fd = open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  const NativePath path(name);
+  if (!path.c_str()) return LogFile();
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return LogFile();
   if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ftruncate(fd, 0) != 0) {
     close(fd);
