@@ -1,8 +1,67 @@
+#include <cstring>
+
+#include "functions/ResultBuffer.h"
 #include "functions/UiFunctions.h"
+#include "functions/Win1251Repair.h"
 #include "plugin/abi/UiRuntime.h"
+
+namespace {
+
+// Holds the last result; the UI runtime has taken it before the next call.
+ResultBuffer repairedText;
+
+// The text of the call's only argument when it is a non-empty narrow string.
+const char* InputText(const FunctionCallRecord& call) {
+  if (call.argCount != 1 || !call.args) return nullptr;
+  const UiValue& argument = call.args[0];
+  if (argument.KindCode() != UiValue::kString) return nullptr;
+  const char* text = argument.StringText();
+  if (!text || text[0] == '\0') return nullptr;
+  return text;
+}
+
+// Scripts may pass the previous result straight back in. Its text then lies
+// in the block being written, so it is first moved past the output's reach,
+// or, when the block is too small for that, read from the old block while
+// the output goes to a new one.
+const char* RepairPreviousResult(const char* text, std::size_t length) {
+  const std::size_t outputSize = RepairBufferSize(length);
+  const std::size_t stagedSize = outputSize + length + 1;
+  if (repairedText.Capacity() >= stagedSize) {
+    char* staged = repairedText.Data() + outputSize;
+    std::memmove(staged, text, length + 1);
+    RepairWin1251(staged, length, repairedText.Data());
+    return repairedText.Data();
+  }
+  ResultBuffer larger;
+  if (!larger.Reserve(stagedSize)) return nullptr;
+  RepairWin1251(text, length, larger.Data());
+  repairedText.Swap(larger);  // the old block goes with `larger`
+  return repairedText.Data();
+}
+
+// The repaired text, or null when there is no memory for it.
+const char* Repair(const char* text) {
+  const std::size_t length = std::strlen(text);
+  if (length > kMaxRepairLength / 2) return nullptr;  // leaves room for staging
+  if (repairedText.Contains(text)) return RepairPreviousResult(text, length);
+  char* out = repairedText.Reserve(RepairBufferSize(length));
+  if (!out) return nullptr;
+  RepairWin1251(text, length, out);
+  return out;
+}
+
+}  // namespace
 
 void SKSEScaleform_ConvertWin1251ToUTF8::HandleCall(FunctionCallRecord& call) {
   UiValue& result = *call.result;
   if (result.IsManaged()) ui_runtime::ReleaseValue(result);
   result.kindWord = UiValue::kUndefined;
+
+  const char* text = InputText(call);
+  if (!text) return;
+  const char* repaired = Repair(text);
+  if (!repaired) return;
+  result.kindWord = UiValue::kString;
+  result.payload.string = repaired;
 }

@@ -1,0 +1,27 @@
+#pragma once
+// Repair of Russian text whose Windows-1251 bytes were read as Latin-1 and
+// re-encoded as UTF-8 ("Ïðèâåò" back to "Привет").
+//
+// The walk is pair-aligned from the first byte: a byte below 0x80 stands
+// alone, any other byte takes the byte after it as its pair, whatever either
+// byte is. Text holding a correctly encoded Russian letter pair is left as it
+// is; any other text is converted pair by pair through the Windows-1251 code
+// page. Neither step reads past the terminator.
+
+#include <cstddef>
+
+// True when the pair walk meets the UTF-8 encoding of a Russian letter other
+// than Ё and ё.
+bool ContainsRussianLetter(const char* text) noexcept;
+
+// Longest input RepairWin1251 accepts: its buffer size must fit in size_t.
+inline constexpr std::size_t kMaxRepairLength = (static_cast<std::size_t>(-1) - 2) / 2;
+
+// Bytes RepairWin1251 may write for an input of `length` bytes: no input byte
+// yields more than two output bytes, and the terminator needs one more.
+constexpr std::size_t RepairBufferSize(std::size_t length) { return 2 * length + 2; }
+
+// Writes the repaired form of the text `in` of strlen `length`, and a
+// terminator, to `out`, which holds RepairBufferSize(length) bytes and
+// does not overlap the input. Returns the output length without terminator.
+std::size_t RepairWin1251(const char* in, std::size_t length, char* out) noexcept;
