@@ -4,7 +4,7 @@
 # imported, the version resource, and the MSVC shape of each handler table
 # (slot 0 the scalar deleting destructor, slot 1 HandleCall, both thiscall:
 # they pop their one stack argument with `ret $0x4`).
-set -euo pipefail
+set -eu  # no pipefail: early-exiting readers (grep -q, awk exit) are intended
 dll=${1:?usage: check-dll.sh path/to/quiverleaf_extensions.dll}
 objdump=i686-w64-mingw32-objdump
 nm=i686-w64-mingw32-nm
