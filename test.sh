@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the native suites, the static checks of the shipped i686
-# DLL, and the x86_64 Windows build's suites under 64-bit Wine.
+# DLL, the x86_64 Windows build's suites under 64-bit Wine, the native suites
+# under sanitizers and under valgrind, and the fuzz targets for a bounded time.
 # Exit status 0 only when all pass.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -27,6 +28,17 @@ run cmake --preset windows-x86_64
 run cmake --build --preset windows-x86_64
 run scripts/start-wine.sh
 run ctest --preset windows-x86_64
+
+# The native suites under AddressSanitizer and UndefinedBehaviorSanitizer.
+run cmake --preset asan
+run cmake --build --preset asan
+run ctest --preset asan
+
+# The native suites once under valgrind memcheck.
+run scripts/valgrind-tests.sh build/native
+
+# Every fuzz target for a bounded time (seconds each; FUZZ_SECONDS overrides).
+run ./fuzz.sh "${FUZZ_SECONDS:-60}"
 
 if [ "$status" -eq 0 ]; then echo "ALL TESTS PASSED"; else echo "SOME TESTS FAILED"; fi
 exit "$status"

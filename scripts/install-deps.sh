@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev valgrind
+  llvm  # llvm-symbolizer: readable stacks in sanitizer and fuzzer reports
 )
 
 missing=()
