@@ -9,9 +9,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "functions/RuntimeRoot.h"
-#include "plugin/abi/FunctionHandler.h"
 #include "sim/LinkedPlugin.h"
+#include "sim/SimGameDirectory.h"
 #include "sim/SimSession.h"
 
 namespace bench {
@@ -27,15 +26,6 @@ sim::SimSession& Session() {
   return session;
 }
 
-std::string gameExecutable;
-
-os::ExecutableName PresentGameExecutable(char* buffer, std::uint32_t capacity) {
-  const auto length = static_cast<std::uint32_t>(gameExecutable.size());
-  if (length == 0 || length >= capacity) return {0, 2};
-  std::memcpy(buffer, gameExecutable.c_str(), length + 1);
-  return {length, 0};
-}
-
 }  // namespace
 
 void* GameFunction(const char* name) {
@@ -45,21 +35,11 @@ void* GameFunction(const char* name) {
 
 UiValue CallFunction(void* handler, UiValue* args, unsigned argCount) {
   UiValue result{};
-  FunctionCallRecord record{};
-  record.result = &result;
-  record.args = args;
-  record.argCount = argCount;
-  const auto* table = *static_cast<const FunctionHandlerVtable* const*>(handler);
-  table->handleCall(static_cast<GFxFunctionHandler*>(handler), &record);
+  sim::SimMovie::CallHandlerInPlace(handler, args, argCount, result);
   return result;
 }
 
-void SetGameDirectory(const std::string& directory) {
-  std::string root = directory;
-  std::replace(root.begin(), root.end(), '/', '\\');
-  gameExecutable = root + "\\game.exe";
-  SetExecutableNameSource(&PresentGameExecutable);
-}
+void SetGameDirectory(const std::string& directory) { sim::PlaceGameIn(directory); }
 
 MutedConsole::MutedConsole() {
   std::cout.flush();

@@ -67,20 +67,26 @@ CallOutcome SimMovie::CallHandler(void* handler, std::vector<UiValue> args,
   result.kindWord = initialResult ? initialResult->kindWord : UiValue::kUndefined;
   if (initialResult) result.payload.object = initialResult->payload.object;
 
-  FunctionCallRecord record;
-  std::memset(&record, 0xCD, sizeof record);
-  record.result = &result;
-  record.args = args.empty() ? nullptr : args.data();
-  record.argCount = static_cast<std::uint32_t>(args.size());
-
-  using HandleCallFn = void(QL_THISCALL*)(void* self, FunctionCallRecord* call);
-  const VirtualSlot* table = *static_cast<const VirtualSlot* const*>(handler);
-  reinterpret_cast<HandleCallFn>(table[1])(handler, &record);
+  CallHandlerInPlace(handler, args.empty() ? nullptr : args.data(),
+                     static_cast<std::uint32_t>(args.size()), result);
 
   CallOutcome outcome;
   outcome.result = result;
   std::memcpy(outcome.bytes.data(), &result, sizeof result);
   return outcome;
+}
+
+void SimMovie::CallHandlerInPlace(void* handler, UiValue* args, std::uint32_t argCount,
+                                  UiValue& result) {
+  FunctionCallRecord record;
+  std::memset(&record, 0xCD, sizeof record);  // the unread words hold junk
+  record.result = &result;
+  record.args = args;
+  record.argCount = argCount;
+
+  using HandleCallFn = void(QL_THISCALL*)(void* self, FunctionCallRecord* call);
+  const VirtualSlot* table = *static_cast<const VirtualSlot* const*>(handler);
+  reinterpret_cast<HandleCallFn>(table[1])(handler, &record);
 }
 
 }  // namespace sim

@@ -60,6 +60,9 @@ class SimMovie {
   CallOutcome Call(const std::string& name, std::vector<UiValue> args, const UiValue& initialResult);
   // Calls a handler object directly through its table.
   static CallOutcome CallHandler(void* handler, std::vector<UiValue> args, const UiValue* initialResult);
+  // The same without any allocation: `result` holds the initial result and
+  // receives the call's.
+  static void CallHandlerInPlace(void* handler, UiValue* args, std::uint32_t argCount, UiValue& result);
 
  private:
   friend struct MovieSlots;

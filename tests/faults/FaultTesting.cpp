@@ -6,22 +6,12 @@
 #include <sys/wait.h>
 #endif
 
-#include "functions/RuntimeRoot.h"
-#include "plugin/abi/FunctionHandler.h"
+#include "sim/SimGameDirectory.h"
+#include "sim/SimMovie.h"
 
 namespace faults {
 
 namespace {
-
-// Fixed storage: the name source may be asked while allocations fail.
-char executableName[4096];
-
-os::ExecutableName PresentExecutable(char* buffer, std::uint32_t capacity) {
-  const auto length = static_cast<std::uint32_t>(std::char_traits<char>::length(executableName));
-  if (length == 0 || length >= capacity) return {0, 2};
-  std::copy(executableName, executableName + length + 1, buffer);
-  return {length, 0};
-}
 
 std::string Printable(const std::string& text) {
   std::string shown;
@@ -47,27 +37,12 @@ void CheckEqualInChild(const std::string& actual, const std::string& expected, c
   std::exit(1);
 }
 
-std::string PointRuntimeRootAt(const std::string& directory) {
-  std::string root = directory;
-  std::replace(root.begin(), root.end(), '/', '\\');
-  if (root.back() != '\\') root += '\\';
-  const std::string executable = root + "host.exe";
-  CHECK_IN_CHILD(executable.size() < sizeof executableName);
-  std::copy(executable.begin(), executable.end(), executableName);
-  executableName[executable.size()] = '\0';
-  SetExecutableNameSource(&PresentExecutable);
-  return root;
-}
+std::string PointRuntimeRootAt(const std::string& directory) { return sim::PlaceGameIn(directory); }
 
 UiValue CallThroughTable(void* handler, UiValue* args, std::uint32_t argCount,
                          const UiValue& initialResult) {
   UiValue result = initialResult;
-  FunctionCallRecord record{};
-  record.result = &result;
-  record.args = args;
-  record.argCount = argCount;
-  const auto* table = *static_cast<const FunctionHandlerVtable* const*>(handler);
-  table->handleCall(static_cast<GFxFunctionHandler*>(handler), &record);
+  sim::SimMovie::CallHandlerInPlace(handler, args, argCount, result);
   return result;
 }
 

@@ -8,17 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "harness/FreshProcess.h"
 #include "plugin/abi/HostRecords.h"
-
-// In a child process a failed check reports itself and ends the child with
-// status 1, which the parent's EXPECT_EXIT turns into a failure.
-#define CHECK_IN_CHILD(condition)                                                      \
-  do {                                                                                 \
-    if (!(condition)) {                                                                \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition);     \
-      std::exit(1);                                                                    \
-    }                                                                                  \
-  } while (0)
 
 #define CHECK_EQ_IN_CHILD(actual, expected) \
   faults::CheckEqualInChild((actual), (expected), #actual, __FILE__, __LINE__)

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "harness/LogCapture.h"
+#include "harness/FreshProcess.h"
 #include "harness/TestFiles.h"
 
 // The runtime root is kept for the whole process once found, so every case

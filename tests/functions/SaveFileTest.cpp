@@ -21,8 +21,10 @@
 
 #include "functions/RuntimeRoot.h"
 #include "harness/LogCapture.h"
+#include "harness/FreshProcess.h"
 #include "harness/TestFiles.h"
 #include "sim/LinkedPlugin.h"
+#include "sim/SimGameDirectory.h"
 #include "sim/SimSession.h"
 #include "sim/SimUiRuntime.h"
 
@@ -35,22 +37,8 @@ using test_files::WriteAll;
 
 sim::SimUiRuntime& Ui() { return sim::SimUiRuntime::Get(); }
 
-std::string BackslashForm(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
-
-// The game's directory, in the plug-in's backslash form, and the executable
-// the runtime root lookup is shown.
+// The game's directory, in the plug-in's backslash form.
 std::string gameRoot;
-std::string gameExecutable;
-
-os::ExecutableName PresentGameExecutable(char* buffer, std::uint32_t capacity) {
-  const auto length = static_cast<std::uint32_t>(gameExecutable.size());
-  if (length == 0 || length >= capacity) return {0, 2};
-  std::memcpy(buffer, gameExecutable.c_str(), length + 1);
-  return {length, 0};
-}
 
 os::ExecutableName PresentNoBackslash(char* buffer, std::uint32_t capacity) {
   static const char kName[] = "host.exe";
@@ -64,9 +52,7 @@ os::ExecutableName PresentNoBackslash(char* buffer, std::uint32_t capacity) {
 void PointRootAtScratchDirectory() {
   const std::string root = test_files::MakeScratchDirectory("game") + "/play";
   fs::create_directory(root);
-  gameRoot = BackslashForm(root) + "\\";
-  gameExecutable = gameRoot + "host.exe";
-  SetExecutableNameSource(&PresentGameExecutable);
+  gameRoot = sim::PlaceGameIn(root);
 }
 
 // Where a name below the game's directory is on disk.

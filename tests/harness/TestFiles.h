@@ -16,9 +16,3 @@ std::string MakeScratchDirectory(const std::string& stem);
 std::string ListDirectory(const std::string& path);
 
 }  // namespace test_files
-
-// Runs `statement` in a fresh process (static initialisation again) and
-// expects it to exit with status 0. The statement reports its findings on
-// standard error and exits non-zero on a mismatch.
-#define EXPECT_IN_FRESH_PROCESS(statement) \
-  EXPECT_EXIT({ statement; std::exit(0); }, ::testing::ExitedWithCode(0), "")

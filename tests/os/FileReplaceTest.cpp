@@ -15,6 +15,7 @@
 #include <cstdlib>
 #endif
 
+#include "harness/FreshProcess.h"
 #include "harness/TestFiles.h"
 
 namespace {

@@ -8,20 +8,13 @@
 
 #include "functions/UiFunctions.h"
 #include "harness/LogCapture.h"
+#include "harness/FreshProcess.h"
 #include "harness/TestFiles.h"
 #include "plugin/HandlerCache.h"
 #include "sim/LinkedPlugin.h"
 #include "sim/SimSession.h"
 
 namespace {
-
-#define CHECK_IN_CHILD(condition)                                          \
-  do {                                                                     \
-    if (!(condition)) {                                                    \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::exit(1);                                                        \
-    }                                                                      \
-  } while (0)
 
 std::vector<std::string> MemberNames() {
   std::vector<std::string> names;

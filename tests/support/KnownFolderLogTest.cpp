@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "harness/FreshProcess.h"
 #include "harness/TestFiles.h"
 #include "os/KnownFolder.h"
 #include "support/HaltTesting.h"
