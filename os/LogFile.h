@@ -21,8 +21,14 @@ class LogFile {
   bool IsOpen() const { return stream_ != nullptr; }
   // Writes the terminated text, each line feed as CR LF. Results are ignored.
   void Write(const char* text);
-  void Flush();
-  void Close();
+  void Flush() {
+    if (stream_ != nullptr) std::fflush(stream_);
+  }
+  void Close() {
+    if (stream_ == nullptr) return;
+    std::fclose(stream_);
+    stream_ = nullptr;
+  }
 
  private:
   explicit constexpr LogFile(std::FILE* stream) : stream_(stream) {}

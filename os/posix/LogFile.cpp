@@ -46,14 +46,4 @@ void LogFile::Write(const char* text) {
   }
 }
 
-void LogFile::Flush() {
-  if (stream_ != nullptr) std::fflush(stream_);
-}
-
-void LogFile::Close() {
-  if (stream_ == nullptr) return;
-  std::fclose(stream_);
-  stream_ = nullptr;
-}
-
 }  // namespace os

@@ -17,14 +17,4 @@ void LogFile::Write(const char* text) {
   std::fputs(text, stream_);
 }
 
-void LogFile::Flush() {
-  if (stream_ != nullptr) std::fflush(stream_);
-}
-
-void LogFile::Close() {
-  if (stream_ == nullptr) return;
-  std::fclose(stream_);
-  stream_ = nullptr;
-}
-
 }  // namespace os
