@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "plugin/abi/HostRecords.h"
+#include "abi/HostRecords.h"
 
 namespace bench {
 

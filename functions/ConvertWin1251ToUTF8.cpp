@@ -3,7 +3,7 @@
 #include "functions/ResultBuffer.h"
 #include "functions/UiFunctions.h"
 #include "functions/Win1251Repair.h"
-#include "plugin/abi/UiRuntime.h"
+#include "abi/UiRuntime.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "functions/RuntimeRoot.h"
 #include "functions/UiFunctions.h"
 #include "os/FileReplace.h"
-#include "plugin/abi/UiRuntime.h"
+#include "abi/UiRuntime.h"
 #include "support/IDebugLog.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // The UI functions that every movie receives.
 
-#include "plugin/abi/FunctionHandler.h"
+#include "abi/FunctionHandler.h"
 
 // "saveFile"(name, text): writes the text to a file below the runtime root.
 class SKSEScaleform_SaveFile : public GFxFunctionHandler {

@@ -5,8 +5,8 @@
 #include <map>
 #include <typeinfo>
 
-#include "plugin/abi/FunctionHandler.h"
-#include "plugin/abi/UiRuntime.h"
+#include "abi/FunctionHandler.h"
+#include "abi/UiRuntime.h"
 
 class HandlerCache {
  public:

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "plugin/abi/CallingConvention.h"
-#include "plugin/abi/HostRecords.h"
+#include "abi/CallingConvention.h"
+#include "abi/HostRecords.h"
 
 QL_EXPORT bool SKSEPlugin_Query(const HostInterface* host, PluginInfo* info);
 QL_EXPORT bool SKSEPlugin_Load(const HostInterface* host);

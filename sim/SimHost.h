@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/abi/HostRecords.h"
+#include "abi/HostRecords.h"
 #include "sim/SimMovie.h"
 
 namespace sim {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "plugin/abi/UiRuntimeSeam.h"
+#include "abi/UiRuntimeSeam.h"
 
 #if defined(_WIN32)
 #define QL_SIM_EXPORT extern "C" __declspec(dllexport)

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/abi/HostRecords.h"
-#include "plugin/abi/UiRuntime.h"
+#include "abi/HostRecords.h"
+#include "abi/UiRuntime.h"
 
 namespace sim {
 

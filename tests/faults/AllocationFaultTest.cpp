@@ -21,7 +21,7 @@
 #include "functions/UiFunctions.h"
 #include "harness/TestFiles.h"
 #include "plugin/HandlerCache.h"
-#include "plugin/abi/UiRuntime.h"
+#include "abi/UiRuntime.h"
 #include "sim/LinkedPlugin.h"
 #include "sim/SimSession.h"
 #include "sim/SimUiRuntime.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "harness/FreshProcess.h"
-#include "plugin/abi/HostRecords.h"
+#include "abi/HostRecords.h"
 
 #define CHECK_EQ_IN_CHILD(actual, expected) \
   faults::CheckEqualInChild((actual), (expected), #actual, __FILE__, __LINE__)

@@ -1,4 +1,4 @@
-#include "plugin/abi/UiRuntime.h"
+#include "abi/UiRuntime.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Builds other than the game's reach the UI runtime through the seam that the
 // host executable exports (docs/abi.md).
 
-#include "plugin/abi/UiRuntime.h"
-#include "plugin/abi/UiRuntimeSeam.h"
+#include "abi/UiRuntime.h"
+#include "abi/UiRuntimeSeam.h"
 
 #if defined(_WIN32)
 #include <windows.h>

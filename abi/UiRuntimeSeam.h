@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "plugin/abi/HostRecords.h"
+#include "abi/HostRecords.h"
 
 struct UiHeap;
 

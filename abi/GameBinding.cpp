@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "plugin/abi/UiRuntime.h"
+#include "abi/UiRuntime.h"
 
 namespace {
 constexpr std::uintptr_t kReleaseAddress = 0x00921EA0;

@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-#include "plugin/abi/CallingConvention.h"
-#include "plugin/abi/HostRecords.h"
+#include "abi/CallingConvention.h"
+#include "abi/HostRecords.h"
 
 class GFxFunctionHandler;
 

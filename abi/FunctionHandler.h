@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <new>
 
-#include "plugin/abi/CallingConvention.h"
-#include "plugin/abi/HostRecords.h"
+#include "abi/CallingConvention.h"
+#include "abi/HostRecords.h"
 
 class GFxFunctionHandler;
 

@@ -1,6 +1,6 @@
-#include "plugin/abi/FunctionHandler.h"
+#include "abi/FunctionHandler.h"
 
-#include "plugin/abi/UiRuntime.h"
+#include "abi/UiRuntime.h"
 
 void* GRefCountImplCore::operator new(std::size_t size) noexcept {
   return ui_runtime::HeapAllocate(size);
