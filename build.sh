@@ -2,7 +2,10 @@
 # Builds the shipped plug-in (PE32 DLL for the game) and its mod archive:
 #   dist/quiverleaf_extensions.dll
 #   dist/quiverleaf_extensions.zip   (SKSE/Plugins/quiverleaf_extensions.dll inside)
-# and, for mod authors, the command-line host with a Linux build of the
+#   dist/quiverleaf_extensions-symbols.zip  (unstripped DLL and linker map, for crash reports)
+#   dist/SHA256SUMS
+# (the same commit gives the same DLL and zip bytes in any checkout), and,
+# for mod authors, the command-line host with a Linux build of the
 # plug-in beside it (it looks for the plug-in there):
 #   dist/linux/quiverleaf-host
 #   dist/linux/quiverleaf_extensions.so
@@ -10,16 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 
-cmake --preset windows-i686 >/dev/null
-cmake --build --preset windows-i686 --target quiverleaf_extensions
-
 rm -rf dist
-mkdir -p dist/archive/SKSE/Plugins
-i686-w64-mingw32-strip --strip-unneeded -o dist/quiverleaf_extensions.dll \
-  build/windows-i686/plugin/quiverleaf_extensions.dll
-cp dist/quiverleaf_extensions.dll dist/archive/SKSE/Plugins/
-(cd dist/archive && zip -q -X -r ../quiverleaf_extensions.zip SKSE)
-rm -rf dist/archive
+scripts/package.sh dist
 
 cmake --preset native >/dev/null
 cmake --build --preset native --target quiverleaf-host quiverleaf_extensions
@@ -30,4 +25,6 @@ strip --strip-unneeded -o dist/linux/quiverleaf_extensions.so build/native/plugi
 echo "Built:"
 echo "  dist/quiverleaf_extensions.dll"
 echo "  dist/quiverleaf_extensions.zip"
+echo "  dist/quiverleaf_extensions-symbols.zip"
+echo "  dist/SHA256SUMS"
 echo "  dist/linux/quiverleaf-host (with dist/linux/quiverleaf_extensions.so)"

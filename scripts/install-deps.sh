@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ binutils zip
+  cmake make g++ binutils zip unzip python3
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev valgrind
