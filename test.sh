@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test: the native suites, the static checks of the shipped i686
-# DLL, the x86_64 Windows build's suites under 64-bit Wine, the native suites
+# DLL, its reproducibility and crash symbols, the x86_64 Windows build's suites under 64-bit Wine, the native suites
 # under sanitizers and under valgrind, and the fuzz targets for a bounded time.
 # Exit status 0 only when all pass.
 set -euo pipefail
@@ -18,10 +18,14 @@ run cmake --preset native
 run cmake --build --preset native
 run ctest --preset native
 
-# The shipped DLL, checked statically.
-run cmake --preset windows-i686
-run cmake --build --preset windows-i686
-run ctest --preset windows-i686
+# The shipped DLL and archives, built exactly as ./build.sh builds them but
+# into build/shipped/: checked statically, rebuilt elsewhere to prove the
+# bytes reproducible, and its symbols tried on a crash offset.
+shipped=build/shipped
+run scripts/package.sh "$shipped"
+run scripts/check-dll.sh "$shipped/quiverleaf_extensions.dll"
+run tests/shipped/reproducible-build.sh "$shipped"
+run tests/shipped/symbolize-example.sh "$shipped" build/reproducible/out-no-debug-info/quiverleaf_extensions.dll
 
 # x86_64 Windows build under Wine.
 run cmake --preset windows-x86_64
