@@ -212,6 +212,17 @@ def expected_lines(name):
         return {line.strip() for line in f if line.strip() and not line.startswith("#")}
 
 
+def check_exact_list(report, found, list_name, what):
+    """found must be exactly the reviewed list: anything new fails until listed."""
+    listed = expected_lines(list_name)
+    for extra in sorted(found - listed):
+        report.check(False, f"{what}: not in scripts/{list_name}: {extra}")
+    for gone in sorted(listed - found):
+        report.check(False, f"{what}: listed in scripts/{list_name} but absent: {gone}")
+    if found == listed:
+        report.check(True, f"{what}: exactly the {len(listed)} listed in scripts/{list_name}")
+
+
 def load_symbols_file(dll, given, workdir):
     candidate = given or os.path.join(os.path.dirname(dll), "quiverleaf_extensions-symbols.zip")
     if candidate.endswith(".zip"):
@@ -250,13 +261,7 @@ def main():
     exports = image.exports()
     report.check(exports == ["SKSEPlugin_Load", "SKSEPlugin_Query"],
                  f"exports exactly SKSEPlugin_Load SKSEPlugin_Query (found: {' '.join(exports)})")
-    imports, allowed = image.imports(), expected_lines("dll-imports.txt")
-    for extra in sorted(imports - allowed):
-        report.check(False, f"import not in scripts/dll-imports.txt: {extra}")
-    for gone in sorted(allowed - imports):
-        report.check(False, f"listed in scripts/dll-imports.txt but not imported: {gone}")
-    if imports == allowed:
-        report.check(True, f"imports exactly the {len(allowed)} listed in scripts/dll-imports.txt")
+    check_exact_list(report, image.imports(), "dll-imports.txt", "imports")
 
     resource = next((image.section_bytes(s) for s in image.sections if s["name"] == ".rsrc"), b"")
     text = resource.decode("utf-16-le", errors="replace")
@@ -335,13 +340,7 @@ def main():
             while image.word(at - image.image_base):
                 actions.add(f"constructor {symbols.name_at(image.word(at - image.image_base))}")
                 at += 4
-        known = expected_lines("dll-load-actions.txt")
-        for extra in sorted(actions - known):
-            report.check(False, f"load-time action not in scripts/dll-load-actions.txt: {extra}")
-        for gone in sorted(known - actions):
-            report.check(False, f"listed in scripts/dll-load-actions.txt but absent: {gone}")
-        if actions == known:
-            report.check(True, f"load-time actions exactly the {len(known)} listed")
+        check_exact_list(report, actions, "dll-load-actions.txt", "load-time actions")
     return finish(report)
 
 
