@@ -24,14 +24,19 @@ bool EqualsIgnoringCase(std::string_view text, std::string_view upper) {
 
 // Windows opens the device whatever extension follows its name: "nul.txt" is NUL.
 bool IsReservedDeviceName(std::string_view component) {
-  static constexpr std::array<std::string_view, 4> kPlainDevices{"CON", "PRN", "AUX", "NUL"};
+  static constexpr std::array<std::string_view, 6> kPlainDevices{"CON", "PRN",   "AUX",
+                                                                 "NUL", "CONIN$", "CONOUT$"};
   const std::string_view stem = TrimTrailing(component.substr(0, component.find('.')), " ");
   for (std::string_view device : kPlainDevices) {
     if (EqualsIgnoringCase(stem, device)) return true;
   }
-  if (stem.size() != 4 || stem[3] < '1' || stem[3] > '9') return false;
+  if (stem.size() != 4) return false;
   const std::string_view prefix = stem.substr(0, 3);
-  return EqualsIgnoringCase(prefix, "COM") || EqualsIgnoringCase(prefix, "LPT");
+  if (!EqualsIgnoringCase(prefix, "COM") && !EqualsIgnoringCase(prefix, "LPT")) return false;
+  // COM0-COM9, and the superscript digits 1 2 3 of code page 1252, which
+  // Windows also takes as port numbers.
+  const auto digit = static_cast<unsigned char>(stem[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 std::vector<std::string_view> SplitComponents(std::string_view name) {

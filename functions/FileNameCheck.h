@@ -16,6 +16,7 @@
 //   alternate data streams);
 // - names whose .. components climb above the root ("a\..\b.txt" stays inside);
 // - components that are only dots and spaces other than . and ..;
-// - components naming a reserved device (CON, PRN, AUX, NUL, COM1-COM9,
-//   LPT1-LPT9), in any case and with or without an extension.
+// - components naming a reserved device (CON, PRN, AUX, NUL, CONIN$,
+//   CONOUT$, COM0-COM9, LPT0-LPT9, and COM or LPT followed by a superscript
+//   1, 2 or 3 in code page 1252), in any case and with or without an extension.
 std::optional<std::string> ResolveNameBelowRoot(std::string_view name);

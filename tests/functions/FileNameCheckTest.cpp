@@ -26,7 +26,8 @@ TEST(FileNameCheckTest, AcceptsNamesThatStayBelowTheRoot) {
       {" lead.txt", " lead.txt"},
       {"console", "console"},
       {"com10", "com10"},
-      {"lpt0.txt", "lpt0.txt"},
+      {"lpt00.txt", "lpt00.txt"},
+      {"conin.txt", "conin.txt"},
       {"nullable.txt", "nullable.txt"},
       {"conx\\auxiliary.log", "conx\\auxiliary.log"},
       {"...x", "...x"},
@@ -51,6 +52,8 @@ TEST(FileNameCheckTest, RefusesNamesThatLeaveTheRootOrNameNoFile) {
       // reserved device names in any component, any case, with or without extension
       "nul", "NUL.txt", "nul.txt ", "nul .txt", "con", "con.", "Con.tar.gz", "prn", "aux.h",
       "com1", "COM9.log", "lpt1", "Lpt9", "a\\con\\b", "nul\\x.txt", "x\\aux",
+      "com0", "LPT0.txt", "com\xB9", "COM\xB2.log", "lpt\xB3 .txt", "CONIN$", "conout$.txt",
+      "a\\CONOUT$. \\b", "nul. .",
   };
   for (const char* name : cases) {
     SCOPED_TRACE(name);
