@@ -8,6 +8,7 @@
 #include <string>
 
 #include "functions/FileNameCheck.h"
+#include "functions/LoggedText.h"
 #include "functions/RuntimeRoot.h"
 #include "functions/UiFunctions.h"
 #include "os/FileReplace.h"
@@ -70,7 +71,7 @@ void SKSEScaleform_SaveFile::HandleCall(FunctionCallRecord& call) {
 
   const std::optional<std::string> resolvedName = ResolveNameBelowRoot(name);
   if (!resolvedName) {
-    LogInfo("SaveFile: File name not allowed: %s", name);
+    LogInfo("SaveFile: File name not allowed: %s", ShownInLog(name).c_str());
     return;
   }
 
@@ -85,10 +86,10 @@ void SKSEScaleform_SaveFile::HandleCall(FunctionCallRecord& call) {
     case os::ReplaceOutcome::kReplaced:
       break;
     case os::ReplaceOutcome::kOpenFailed:
-      LogInfo("SaveFile: Could not open file for writting, path: %s", path.c_str());
+      LogInfo("SaveFile: Could not open file for writting, path: %s", ShownInLog(path).c_str());
       return;
     case os::ReplaceOutcome::kWriteFailed:
-      LogInfo("SaveFile: Could not write file, path: %s", path.c_str());
+      LogInfo("SaveFile: Could not write file, path: %s", ShownInLog(path).c_str());
       return;
   }
 

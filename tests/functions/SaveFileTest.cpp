@@ -188,6 +188,19 @@ TEST_F(SaveFileTest, ReportsAMissingDirectoryWithTheFullPathAndCreatesNone) {
   EXPECT_EQ(FilesHere(), "");
 }
 
+TEST_F(SaveFileTest, ShowsControlBytesOfScriptNamesSoNoLineCanBeForged) {
+  {
+    LogCapture log;
+    EXPECT_TRUE(game_.Save("..\\x\nSaveFile done\r\nruntime root = C:\\Evil\\", "hi").IsBoolean(false));
+    EXPECT_EQ(log.Text(), kStart + Line("SaveFile: File name not allowed: ..\\x\\x0ASaveFile done\\x0D\\x0A"
+                                        "runtime root = C:\\Evil\\"));
+  }
+  LogCapture log;
+  EXPECT_TRUE(game_.Save(Name("missing\x1B\x7F\\x.txt"), "text").IsBoolean(false));
+  EXPECT_EQ(log.Text(), kStart + Line("SaveFile: Could not open file for writting, path: " + gameRoot +
+                                      Name("missing\\x1B\\x7F\\x.txt")));
+}
+
 TEST_F(SaveFileTest, RefusesADirectoryAsTarget) {
   fs::create_directory(OnDisk(Name("folder")));
   LogCapture log;
