@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "os/KnownFolder.h"
 #include "os/LogFile.h"
+#include "support/Assertions.h"
+#include "support/IFileStream.h"
 #include "support/LogFormat.h"
 
 namespace {
@@ -113,6 +116,24 @@ void IDebugLog::OpenLogFile(const char* fileName) {
   }
   // An earlier file is deliberately left open: the log is opened once.
   state.outputFile = file;
+}
+
+void IDebugLog::OpenInKnownFolder(std::int32_t folderId, const char* relativePath) {
+  char path[os::kMaxPath];
+  const bool found = os::KnownFolderPath(folderId, path);
+  QL_CHECK(found, "SUCCEEDED(SHGetFolderPath(NULL, folderID, NULL, SHGFP_TYPE_CURRENT, path))");
+
+  // The relative path is glued on unchanged: it brings its own separator.
+  const std::size_t folderLength = std::strlen(path);
+  const std::size_t relativeLength = std::strlen(relativePath);
+  if (folderLength + relativeLength >= sizeof path) {
+    LogProblem("IDebugLog::OpenInKnownFolder: path too long: %s%s", path, relativePath);
+    return;
+  }
+  std::memcpy(path + folderLength, relativePath, relativeLength + 1);
+
+  IFileStream::CreatePathDirectories(path);
+  OpenLogFile(path);
 }
 
 void IDebugLog::CloseLogFile() { state.outputFile.Close(); }

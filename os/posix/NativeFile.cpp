@@ -36,7 +36,16 @@ FileHandle OpenLocked(const char* name, int flags, int lock) {
 
 }  // namespace
 
-FileHandle OpenFileForRead(const char* name) { return OpenLocked(name, O_RDONLY, LOCK_SH); }
+FileHandle OpenFileForRead(const char* name) {
+  // Windows opens no directory as a file; POSIX would, with a size of 4096.
+  const FileHandle file = OpenLocked(name, O_RDONLY, LOCK_SH);
+  struct stat status {};
+  if (file != kNoFile && (fstat(AsDescriptor(file), &status) != 0 || S_ISDIR(status.st_mode))) {
+    close(AsDescriptor(file));
+    return kNoFile;
+  }
+  return file;
+}
 
 FileHandle CreateFileForWrite(const char* name) {
   const FileHandle file = OpenLocked(name, O_WRONLY | O_CREAT, LOCK_EX);

@@ -48,6 +48,7 @@ TEST_F(IFileStreamTest, FailedOpenHoldsNoFileButKeepsLengthAndPosition) {
   IFileStream stream(FileWith("four", "abcd").c_str());
   stream.Seek(2);
   EXPECT_FALSE(stream.OpenForRead(Path("missing").c_str()));
+  EXPECT_FALSE(stream.OpenForRead(directory_.c_str())) << "a directory is no file";
   EXPECT_EQ(stream.Length(), 4);
   EXPECT_EQ(stream.Position(), 2);
   EXPECT_EQ(stream.ReadU8(), 0);

@@ -112,6 +112,8 @@ TEST_F(KnownFolderLogDeathTest, AFailedLookupIsAFailedCheck) {
   EXPECT_HALT_WITH_CONSOLE("unknown-folder.txt",
                            IDebugLog::OpenInKnownFolder(kUnknownFolder, "\\x.log"));
   EXPECT_THAT(ReadAll("unknown-folder.txt"),
+              HasSubstr("Assertion failed in IDebugLog ("));
+  EXPECT_THAT(ReadAll("unknown-folder.txt"),
               HasSubstr("): SUCCEEDED(SHGetFolderPath(NULL, folderID, NULL, "
                         "SHGFP_TYPE_CURRENT, path))"));
 }
