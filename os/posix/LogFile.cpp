@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,9 +18,14 @@ LogFile LogFile::OpenDenyWrite(const char* name) {
   // holder's file.
   const NativePath path(name);
   if (!path.c_str()) return LogFile();
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  // Without blocking: a FIFO at the name would otherwise hang the load until
+  // a reader came. Only a regular file is a log; anything else is unusable,
+  // so the fallback names apply.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
   if (fd < 0) return LogFile();
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ftruncate(fd, 0) != 0) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || fcntl(fd, F_SETFL, 0) != 0 ||
+      flock(fd, LOCK_EX | LOCK_NB) != 0 || ftruncate(fd, 0) != 0) {
     close(fd);
     return LogFile();
   }

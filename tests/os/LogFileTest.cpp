@@ -11,7 +11,10 @@
 #else
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cerrno>
 #endif
@@ -60,6 +63,25 @@ TEST_F(LogFileTest, SecondWriterIsRefusedAndLeavesTheHoldersBytes) {
   afterClose.Close();
   EXPECT_EQ(ReadAll(path_), "");
 }
+
+#ifndef _WIN32
+// A FIFO or a directory at the name is no log: the open returns at once,
+// closed, so the caller moves on to its fallback names. The child's alarm
+// turns a blocking open into a failure instead of a hang.
+TEST_F(LogFileTest, OnlyARegularFileIsOpenedAndNothingBlocks) {
+  const std::string directory = path_ + ".d";
+  ASSERT_EQ(mkfifo(path_.c_str(), 0666), 0);
+  ASSERT_EQ(mkdir(directory.c_str(), 0777), 0);
+  EXPECT_EXIT(
+      {
+        alarm(5);
+        const bool fifoRefused = !os::LogFile::OpenDenyWrite(path_.c_str()).IsOpen();
+        const bool directoryRefused = !os::LogFile::OpenDenyWrite(directory.c_str()).IsOpen();
+        std::exit(fifoRefused && directoryRefused ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST_F(LogFileTest, MissingDirectoryGivesAClosedHandleThatIgnoresUse) {
   os::LogFile file = os::LogFile::OpenDenyWrite((path_ + "/no/such/x.log").c_str());
