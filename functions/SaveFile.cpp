@@ -81,6 +81,11 @@ void SKSEScaleform_SaveFile::HandleCall(FunctionCallRecord& call) {
     return;
   }
   path += *resolvedName;
+  // Replacing the open log would send every later line to an unlinked file.
+  if (IDebugLog::IsLogFile(path.c_str())) {
+    LogInfo("SaveFile: File name not allowed: %s", ShownInLog(name).c_str());
+    return;
+  }
 
   switch (os::ReplaceFileContents(path.c_str(), *text)) {
     case os::ReplaceOutcome::kReplaced:

@@ -19,6 +19,9 @@ class LogFile {
   static LogFile OpenDenyWrite(const char* name);
 
   bool IsOpen() const { return stream_ != nullptr; }
+  // Whether `path` (either separator) names this open file, however spelled:
+  // compared by file identity, not by name.
+  bool IsSameFileAs(const char* path) const;
   // Writes the terminated text, each line feed as CR LF. Results are ignored.
   void Write(const char* text);
   void Flush() {

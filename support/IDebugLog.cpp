@@ -138,6 +138,8 @@ void IDebugLog::OpenInKnownFolder(std::int32_t folderId, const char* relativePat
 
 void IDebugLog::CloseLogFile() { state.outputFile.Close(); }
 
+bool IDebugLog::IsLogFile(const char* path) { return state.outputFile.IsSameFileAs(path); }
+
 void IDebugLog::LogAtLevel(std::int32_t level, const char* format, va_list args) {
   const bool toFile = level <= kFileThreshold;
   const bool toConsole = level <= kConsoleThreshold;

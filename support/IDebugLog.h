@@ -21,6 +21,8 @@ class IDebugLog {
   // directories on the way.
   static void OpenInKnownFolder(std::int32_t folderId, const char* relativePath);
   static void CloseLogFile();
+  // Whether `path` names the file the log has open.
+  static bool IsLogFile(const char* path);
 
   static void LogAtLevel(std::int32_t level, const char* format, va_list args);
   static void LogUnconditional(const char* format, ...);

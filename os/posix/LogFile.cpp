@@ -53,3 +53,16 @@ void LogFile::Write(const char* text) {
 }
 
 }  // namespace os
+
+namespace os {
+
+bool LogFile::IsSameFileAs(const char* path) const {
+  if (stream_ == nullptr) return false;
+  const NativePath native(path);
+  struct stat named {};
+  struct stat open {};
+  return native.c_str() && stat(native.c_str(), &named) == 0 && fstat(fileno(stream_), &open) == 0 &&
+         named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+}  // namespace os

@@ -27,6 +27,7 @@
 #include "sim/SimGameDirectory.h"
 #include "sim/SimSession.h"
 #include "sim/SimUiRuntime.h"
+#include "support/IDebugLog.h"
 
 namespace {
 
@@ -199,6 +200,20 @@ TEST_F(SaveFileTest, ShowsControlBytesOfScriptNamesSoNoLineCanBeForged) {
   EXPECT_TRUE(game_.Save(Name("missing\x1B\x7F\\x.txt"), "text").IsBoolean(false));
   EXPECT_EQ(log.Text(), kStart + Line("SaveFile: Could not open file for writting, path: " + gameRoot +
                                       Name("missing\\x1B\\x7F\\x.txt")));
+}
+
+TEST_F(SaveFileTest, RefusesTheOpenLogHoweverItIsNamed) {
+  IDebugLog::CloseLogFile();
+  IDebugLog::OpenLogFile(OnDisk(Name("live.log")).c_str());
+  const bool refused = game_.Save(Name("live.log"), "forged").IsBoolean(false) &&
+                       game_.Save(Name("sub\\..\\live.log. "), "forged").IsBoolean(false);
+  LogInfo("still logged");
+  IDebugLog::CloseLogFile();
+  EXPECT_TRUE(refused);
+  EXPECT_EQ(ReadAll(OnDisk(Name("live.log"))),
+            kStart + Line("SaveFile: File name not allowed: " + Name("live.log")) + kStart +
+                Line("SaveFile: File name not allowed: " + Name("sub\\..\\live.log. ")) +
+                Line("still logged"));
 }
 
 TEST_F(SaveFileTest, RefusesADirectoryAsTarget) {
