@@ -1,4 +1,5 @@
 #include "os/FileReplace.h"
+#include "os/TemporaryName.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -6,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -16,7 +18,7 @@ namespace os {
 
 namespace {
 
-constexpr int kNameAttempts = 16;
+constexpr int kOpenAttempts = 8;
 
 std::string WithSlashes(std::string_view path) {
   std::string translated(path);
@@ -24,10 +26,32 @@ std::string WithSlashes(std::string_view path) {
   return translated;
 }
 
-std::string TemporaryNameBeside(const std::string& target, int attempt) {
-  const std::size_t separator = target.rfind('/');
-  const std::string directory = separator == std::string::npos ? std::string{} : target.substr(0, separator + 1);
-  return directory + "~ql" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Opens the temporary file, a stale one included, and locks it. The lock is
+// held until after the rename, so a second saver of the same target fails
+// here instead of mixing its text into ours. A file renamed or removed by a
+// saver that held the lock before us is no longer at the name: try again.
+int OpenLockedTemporary(const std::string& temporary) {
+  for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    const int file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (file < 0) return -1;
+    struct stat opened {};
+    struct stat named {};
+    if (flock(file, LOCK_EX | LOCK_NB) != 0 || fstat(file, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      close(file);
+      return -1;
+    }
+    if (lstat(temporary.c_str(), &named) == 0 && SameFile(opened, named)) {
+      if (ftruncate(file, 0) == 0) return file;
+      close(file);
+      return -1;
+    }
+    close(file);
+  }
+  return -1;
 }
 
 bool InEffectiveGroups(gid_t group) {
@@ -69,31 +93,24 @@ ReplaceOutcome ReplaceFileContents(const char* path, std::span<const std::byte> 
   const bool targetExists = stat(target.c_str(), &targetStatus) == 0;
   if (targetExists && IsReadOnlyForUs(targetStatus)) return ReplaceOutcome::kOpenFailed;
 
-  std::string temporary;
-  int file = -1;
-  for (int attempt = 1; attempt <= kNameAttempts && file < 0; ++attempt) {
-    temporary = TemporaryNameBeside(target, attempt);
-    file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (file < 0 && errno != EEXIST) break;
-  }
+  const std::string temporary = TemporaryNameFor(target, PATH_MAX - 1, NAME_MAX);
+  if (temporary.empty()) return ReplaceOutcome::kOpenFailed;
+  const int file = OpenLockedTemporary(temporary);
   if (file < 0) return ReplaceOutcome::kOpenFailed;
 
-  // Deny-write by convention: the lock is advisory, and nobody else knows the
-  // name yet, so its result does not matter.
-  (void)flock(file, LOCK_EX | LOCK_NB);
   // The replacement keeps the old file's permissions, as rewriting it in place would.
   if (targetExists) (void)fchmod(file, targetStatus.st_mode & 0777);
 
-  const bool written = WriteAll(file, bytes);
-  const bool closed = close(file) == 0;
-  if (!written || !closed) {
+  // Unlinked while still locked, so nobody else picks up a half-written file.
+  const auto discard = [&](ReplaceOutcome outcome) {
     unlink(temporary.c_str());
-    return ReplaceOutcome::kWriteFailed;
-  }
-  if (rename(temporary.c_str(), target.c_str()) != 0) {
-    unlink(temporary.c_str());
-    return ReplaceOutcome::kOpenFailed;
-  }
+    close(file);
+    return outcome;
+  };
+  if (!WriteAll(file, bytes)) return discard(ReplaceOutcome::kWriteFailed);
+  if (rename(temporary.c_str(), target.c_str()) != 0) return discard(ReplaceOutcome::kOpenFailed);
+  // Closed only now, releasing the lock: the new file is already in place.
+  close(file);
   return ReplaceOutcome::kReplaced;
 }
 

@@ -73,5 +73,6 @@ void expect_root_file(const char* name, const void* bytes, size_t size) {
 void expect_no_temporaries(const char* directory) {
   char listing[4096];
   list_directory(directory, listing, sizeof listing);
-  expect_true(strstr(listing, ".tmp") == NULL, "temporary files left in %s: %s", directory, listing);
+  expect_true(strstr(listing, ".quiverleaf-tmp") == NULL && strstr(listing, "~ql") == NULL,
+              "temporary files left in %s: %s", directory, listing);
 }
