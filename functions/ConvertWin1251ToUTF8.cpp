@@ -20,23 +20,30 @@ const char* InputText(const FunctionCallRecord& call) {
   return text;
 }
 
+// Repairs into a new block of `size` bytes, which then replaces the held one.
+const char* RepairIntoNewBlock(const char* text, std::size_t length, std::size_t size) {
+  ResultBuffer fresh;
+  if (!fresh.Reserve(size)) return nullptr;
+  RepairWin1251(text, length, fresh.Data());
+  repairedText.Swap(fresh);  // the old block goes with `fresh`
+  return repairedText.Data();
+}
+
 // Scripts may pass the previous result straight back in. Its text then lies
 // in the block being written, so it is first moved past the output's reach,
-// or, when the block is too small for that, read from the old block while
-// the output goes to a new one.
+// or, when the block is too small for that (or far too large to keep), read
+// from the old block while the output goes to a new one.
 const char* RepairPreviousResult(const char* text, std::size_t length) {
   const std::size_t outputSize = RepairBufferSize(length);
   const std::size_t stagedSize = outputSize + length + 1;
-  if (repairedText.Capacity() >= stagedSize) {
-    char* staged = repairedText.Data() + outputSize;
-    std::memmove(staged, text, length + 1);
-    RepairWin1251(staged, length, repairedText.Data());
-    return repairedText.Data();
+  const bool fitsStaged = repairedText.Capacity() >= stagedSize;
+  if (!fitsStaged || repairedText.IsOversizedFor(stagedSize)) {
+    if (const char* repaired = RepairIntoNewBlock(text, length, stagedSize)) return repaired;
+    if (!fitsStaged) return nullptr;
   }
-  ResultBuffer larger;
-  if (!larger.Reserve(stagedSize)) return nullptr;
-  RepairWin1251(text, length, larger.Data());
-  repairedText.Swap(larger);  // the old block goes with `larger`
+  char* staged = repairedText.Data() + outputSize;
+  std::memmove(staged, text, length + 1);
+  RepairWin1251(staged, length, repairedText.Data());
   return repairedText.Data();
 }
 
@@ -45,7 +52,13 @@ const char* Repair(const char* text) {
   const std::size_t length = std::strlen(text);
   if (length > kMaxRepairLength / 2) return nullptr;  // leaves room for staging
   if (repairedText.Contains(text)) return RepairPreviousResult(text, length);
-  char* out = repairedText.Reserve(RepairBufferSize(length));
+  const std::size_t outputSize = RepairBufferSize(length);
+  // After a long text, a short one gets a block of its own size; when there
+  // is no memory for that, the large block serves.
+  if (repairedText.IsOversizedFor(outputSize)) {
+    if (const char* repaired = RepairIntoNewBlock(text, length, outputSize)) return repaired;
+  }
+  char* out = repairedText.Reserve(outputSize);
   if (!out) return nullptr;
   RepairWin1251(text, length, out);
   return out;

@@ -25,6 +25,7 @@ char* ResultBuffer::Reserve(std::size_t size) noexcept {
   capacity_ = capacity;
   ++allocationCount_;
   ++liveBlockCount_;
+  heldBytes_ += capacity;
   return data_;
 }
 
@@ -36,6 +37,7 @@ void ResultBuffer::Swap(ResultBuffer& other) noexcept {
 void ResultBuffer::Release() noexcept {
   if (!data_) return;
   delete[] data_;
+  heldBytes_ -= capacity_;
   data_ = nullptr;
   capacity_ = 0;
   --liveBlockCount_;

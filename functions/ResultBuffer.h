@@ -15,6 +15,12 @@ class ResultBuffer {
   std::size_t Capacity() const { return capacity_; }
   // Whether `at` points into the current block.
   bool Contains(const void* at) const;
+  // Whether holding the current block for a text of `size` bytes would keep
+  // far more memory than the text needs: a large block kept after one long
+  // text would otherwise stay for the whole session.
+  bool IsOversizedFor(std::size_t size) const {
+    return capacity_ > kShrinkAbove && size < capacity_ / 4;
+  }
 
   // A block of at least `size` bytes; the contents are not kept when it
   // grows. Null, and no block held, when the heap refuses.
@@ -25,13 +31,17 @@ class ResultBuffer {
   // still held. For tests.
   static std::size_t AllocationCount() { return allocationCount_; }
   static std::size_t LiveBlockCount() { return liveBlockCount_; }
+  static std::size_t HeldBytes() { return heldBytes_; }
 
  private:
   void Release() noexcept;
+
+  static constexpr std::size_t kShrinkAbove = std::size_t{1} << 20;
 
   char* data_ = nullptr;
   std::size_t capacity_ = 0;
 
   static inline std::size_t allocationCount_ = 0;
   static inline std::size_t liveBlockCount_ = 0;
+  static inline std::size_t heldBytes_ = 0;
 };

@@ -173,4 +173,22 @@ TEST_F(Win1251ToUTF8, ThePreviousResultCanBePassedBackIn) {
   EXPECT_EQ(ResultBuffer::AllocationCount(), afterGrowth);
 }
 
+TEST_F(Win1251ToUTF8, GivesALongTextsBlockBackToShortTexts) {
+  const std::string big = Repeated("\xC3\xA8", 1 << 20);
+  const std::string shortRepaired = Repeated("\xD0\xB8", 4);
+  sim::CallOutcome outcome = Call(big);
+  ASSERT_GE(ResultBuffer::HeldBytes(), big.size());
+
+  // The tail of that result, passed back in, is read from the large block.
+  UiValue tail = outcome.result;
+  tail.payload.string += big.size() - shortRepaired.size();
+  ExpectString(Call({tail}), shortRepaired);
+  EXPECT_LT(ResultBuffer::HeldBytes(), 1024u);
+
+  Call(big);
+  ExpectString(Call("\xC3\xA8"), "\xD0\xB8");
+  EXPECT_LT(ResultBuffer::HeldBytes(), 1024u);
+  EXPECT_EQ(ResultBuffer::LiveBlockCount(), 1u);
+}
+
 }  // namespace
