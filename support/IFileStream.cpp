@@ -1,17 +1,6 @@
 #include "support/IFileStream.h"
 
-#include <cstddef>
-
-#include "os/FileDialogs.h"
-
-namespace {
-
-constexpr std::uint32_t kDialogNameSize = 4096;
-constexpr std::size_t kPathWorkingSize = 1024;
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-}  // namespace
+#include "os/NativeFile.h"
 
 IFileStream::IFileStream(const char* name) { OpenForRead(name); }
 
@@ -37,23 +26,6 @@ bool IFileStream::CreateForWrite(const char* name) {
   return true;
 }
 
-bool IFileStream::ChooseAndOpen() {
-  char name[kDialogNameSize] = {};
-  if (!os::ChooseFileToOpen(name, sizeof name)) return false;
-  return OpenForRead(name);
-}
-
-bool IFileStream::ChooseAndCreate(const char* defaultName, const char* initialDirectory,
-                                  const char* title) {
-  char name[kDialogNameSize] = {};
-  for (std::uint32_t i = 0; defaultName != nullptr && i + 1 < sizeof name && defaultName[i] != '\0';
-       ++i) {
-    name[i] = defaultName[i];
-  }
-  if (!os::ChooseFileToSave(name, sizeof name, initialDirectory, title)) return false;
-  return CreateForWrite(name);
-}
-
 void IFileStream::CloseFile() {
   if (fileHandle == os::kNoFile) return;
   os::CloseFile(fileHandle);
@@ -73,25 +45,4 @@ void IFileStream::WriteBytes(const void* source, std::uint32_t count) {
 void IFileStream::Seek(std::int64_t newPosition) {
   os::SetFilePointerTo(fileHandle, newPosition);
   position = newPosition;
-}
-
-void IFileStream::CreatePathDirectories(const char* path) {
-  // Each prefix is terminated where its separator will go, so a separator
-  // beyond the buffer's last byte ends the work.
-  char prefix[kPathWorkingSize];
-  for (std::size_t i = 0; i < kPathWorkingSize && path[i] != '\0'; ++i) {
-    if (IsSeparator(path[i])) {
-      prefix[i] = '\0';
-      os::MakeDirectory(prefix);
-    }
-    prefix[i] = path[i];
-  }
-}
-
-const char* IFileStream::FileNamePart(const char* path) {
-  const char* name = nullptr;
-  for (const char* c = path; *c != '\0'; ++c) {
-    if (IsSeparator(*c)) name = c + 1;
-  }
-  return name;
 }

@@ -103,9 +103,4 @@ void SetFilePointerTo(FileHandle file, std::int64_t offset) {
   if (file != kNoFile) lseek(AsDescriptor(file), static_cast<off_t>(offset), SEEK_SET);
 }
 
-void MakeDirectory(const char* path) {
-  const NativePath native(path);
-  if (native.c_str()) mkdir(native.c_str(), 0777);
-}
-
 }  // namespace os

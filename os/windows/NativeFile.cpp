@@ -58,6 +58,4 @@ void SetFilePointerTo(FileHandle file, std::int64_t offset) {
   if (file != kNoFile) SetFilePointerEx(AsHandle(file), distance, nullptr, FILE_BEGIN);
 }
 
-void MakeDirectory(const char* path) { CreateDirectoryA(path, nullptr); }
-
 }  // namespace os
