@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev valgrind
+  lld wine32:i386 gcc-mingw-w64-i686-win32-runtime  # scripts/run-i686.sh: 32-bit Wine, libgcc_s_dw2-1.dll
   llvm  # llvm-symbolizer: readable stacks in sanitizer and fuzzer reports
 )
 
@@ -23,5 +24,8 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
