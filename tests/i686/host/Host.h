@@ -1,0 +1,72 @@
+/* The 32-bit stand-in for the game and the script extender. */
+#ifndef I686_HOST_H
+#define I686_HOST_H
+
+#include <windows.h>
+
+#include <stdbool.h>
+#include <stdint.h>
+
+#include "../GameSide.h"
+
+#define X(ret, name, params) extern ret(*name) params;
+GAME_EXPORTS(X)
+#undef X
+
+#define LOG_NAME "skse_quiverleaf_extensions.log"
+
+/* Checks: a failed one is printed and fails the case. */
+bool check(bool ok, const char* format, ...) __attribute__((format(printf, 2, 3)));
+/* Adds a line the plug-in's log must hold next; compare_log checks them all. */
+void expect_log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void compare_log(void);
+/* The executable's directory with a trailing backslash: the runtime root. */
+const char* root_directory(void);
+const char* root_path(const char* name);
+
+/* Calls into the plug-in through the checked helper; `what` names the
+ * function in a failure. */
+uint32_t call_cdecl(void* function, const char* what, int argCount, ...);
+uint32_t call_thiscall(void* function, void* self, const char* what, int argCount, ...);
+
+/* The script extender's side. */
+typedef struct HostSettings {
+  uint32_t runtimeVersion;
+  uint32_t isEditor;
+  bool offerUiInterface;
+  uint32_t uiInterfaceVersion;
+} HostSettings;
+extern HostSettings settings; /* reset to the game's own before each case */
+extern char hostEvents[256];  /* "GetPluginHandle;QueryInterface 1;Register quiverleaf;" */
+extern HMODULE plugin;
+
+bool open_plugin(const char* path);
+bool plugin_query(uint32_t* infoOut /* 3 words */, const char** nameOut);
+bool plugin_load(void);
+/* The callback the load registered, called for a movie as the script
+ * extender does. */
+bool register_movie(void* movie);
+/* Query, load and (unless `movie` is null) one movie, with their log lines
+ * expected. */
+bool start_session(const char* dllPath, void** movie);
+
+/* Calls a movie's member as the game does (clang's virtual call), then again
+ * through the checked helper with the same slot; *result is the second
+ * result, which must equal the first. */
+bool call_member(void* movie, const char* name, Value* args, uint32_t argCount, Value* result);
+/* When set, one malloc of the plug-in fails during each such call. */
+extern bool failMallocInCalls;
+bool install_failing_malloc(void);
+
+Value string_value(const char* text);
+Value wide_value(const uint16_t* text);
+Value boolean_value(bool flag);
+
+typedef struct Case {
+  const char* name;
+  void (*run)(const char* dllPath, const char* foreignDll);
+} Case;
+extern const Case cases[];
+extern const int caseCount;
+
+#endif
