@@ -4,6 +4,7 @@
  * the plug-in echoes its log to, goes to console.txt. */
 #include "Host.h"
 
+#include <signal.h>
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdio.h>
@@ -314,6 +315,14 @@ static LONG WINAPI report_crash(EXCEPTION_POINTERS* exception) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
+/* std::terminate ends in msvcrt's abort, shared with the plug-in. */
+static void report_abort(int signalNumber) {
+  (void)signalNumber;
+  fprintf(stderr, "FAIL: %s: abort() during %s\n", caseName, currentCall);
+  fflush(stderr);
+  TerminateProcess(GetCurrentProcess(), 3);
+}
+
 static bool load_game_side(void) {
   char path[MAX_PATH];
   snprintf(path, sizeof path, "%sgame.dll", root_directory());
@@ -360,6 +369,7 @@ int main(int argc, char** argv) {
   }
   caseName = argv[1];
   SetUnhandledExceptionFilter(report_crash);
+  signal(SIGABRT, report_abort);
   if (!freopen("console.txt", "w", stdout)) check(false, "standard output is captured");
   settings = (HostSettings){0x08970000u, 0, true, 1};
   int found = 0;
