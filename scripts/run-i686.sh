@@ -64,8 +64,9 @@ dll_path=$(windows_path "$dll")
 foreign=$(i686-w64-mingw32-gcc-win32 -print-file-name=libgcc_s_dw2-1.dll)
 [ -f "$foreign" ] && foreign=$(windows_path "$foreign")
 
-cases=$(cd "$out" && "$wine_dir/wine" host.exe --list 2>&1 | tr -d '\r')
-[ -n "$cases" ] || fatal "host.exe --list gives no case"
+list=$(cd "$out" && "$wine_dir/wine" host.exe --list 2>&1 | tr -d '\r')
+[ "$(tail -n1 <<<"$list")" = "end of cases" ] || fatal "host.exe --list failed: $list"
+cases=$(sed '$d' <<<"$list")
 passed=0 failed=0
 for name in $cases; do
   dir=$out/cases/$name

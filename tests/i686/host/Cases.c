@@ -62,8 +62,7 @@ static void expect_refusal(const char* when, const char* events, const char* mes
   check(strcmp(hostEvents, events) == 0, "%s: host calls \"%s\", expected \"%s\"", when, hostEvents, events);
 }
 
-static void query_refusals(const char* dll, const char* foreign) {
-  (void)foreign;
+static void query_refusals(const char* dll) {
   if (!open_plugin(dll)) return;
   settings.runtimeVersion = 0x09000000u;
   settings.isEditor = 1;
@@ -93,8 +92,7 @@ static void check_handler(void* handler, const char* name) {
   check(((const int32_t*)handler)[1] == 1, "%s handler: reference count 1", name);
 }
 
-static void load_and_register(const char* dll, const char* foreign) {
-  (void)foreign;
+static void load_and_register(const char* dll) {
   settings.uiInterfaceVersion = 0x80000000u; /* unsigned: accepted */
   if (!open_plugin(dll)) return;
   expect_log("SKSEPlugin_Query start");
@@ -150,8 +148,7 @@ static void load_and_register(const char* dll, const char* foreign) {
 static const uint16_t wideText[] = {'a', 0x041F, 0x0440, 0x0438, 0x0432, 0x0435, 0x0442, '\n', 0};
 static const unsigned char wideBytes[] = {0x61, 0, 0x1F, 4, 0x40, 4, 0x38, 4, 0x32, 4, 0x35, 4, 0x42, 4, 0x0A, 0};
 
-static void save_file(const char* dll, const char* foreign) {
-  (void)foreign;
+static void save_file(const char* dll) {
   void* movie;
   if (!start_session(dll, &movie)) return;
   const char narrow[] = "one\ntwo\r\n\xD0\x9F\xFF";
@@ -162,8 +159,7 @@ static void save_file(const char* dll, const char* foreign) {
   compare_log();
 }
 
-static void save_file_refusals(const char* dll, const char* foreign) {
-  (void)foreign;
+static void save_file_refusals(const char* dll) {
   void* movie;
   if (!start_session(dll, &movie)) return;
   save(movie, string_value("..\\x.txt"), string_value("up"), false, "SaveFile: File name not allowed: ..\\x.txt");
@@ -174,8 +170,7 @@ static void save_file_refusals(const char* dll, const char* foreign) {
   compare_log();
 }
 
-static void save_file_held(const char* dll, const char* foreign) {
-  (void)foreign;
+static void save_file_held(const char* dll) {
   void* movie;
   if (!start_session(dll, &movie)) return;
   write_root_file("held.txt", "old");
@@ -191,8 +186,7 @@ static void save_file_held(const char* dll, const char* foreign) {
   compare_log();
 }
 
-static void win1251(const char* dll, const char* foreign) {
-  (void)foreign;
+static void win1251(const char* dll) {
   void* movie;
   if (!start_session(dll, &movie)) return;
   /* The 64 letters А..я (0xC0..0xFF) read as Latin-1, and what they are. */
@@ -211,8 +205,7 @@ static void win1251(const char* dll, const char* foreign) {
   compare_log();
 }
 
-static void heap_refusal(const char* dll, const char* foreign) {
-  (void)foreign;
+static void heap_refusal(const char* dll) {
   void* movie;
   if (!start_session(dll, NULL)) return;
   game_records()->refuseAllocation = 1;
@@ -234,7 +227,7 @@ static void heap_refusal(const char* dll, const char* foreign) {
 }
 
 /* Each handler survives a failed malloc: undefined and false, then works. */
-static void malloc_failure_in(const char* dll) {
+static void malloc_failure(const char* dll) {
   void* movie;
   if (!start_session(dll, &movie) || !install_failing_malloc()) return;
   failMallocInCalls = true;
@@ -254,30 +247,26 @@ static void malloc_failure_in(const char* dll) {
   expect_file("m.txt", "text", 4);
 }
 
-static void malloc_failure(const char* dll, const char* foreign) {
-  (void)foreign;
-  malloc_failure_in(dll);
-}
-
 /* Another MinGW module's libgcc in the process first, as a game can have. */
-static void malloc_failure_foreign_libgcc(const char* dll, const char* foreign) {
-  if (!check(foreign && LoadLibraryA(foreign), "the foreign %s loads", foreign ? foreign : "(no path given)")) return;
-  malloc_failure_in(dll);
+static void malloc_failure_foreign_libgcc(const char* dll) {
+  const char* foreign = foreignDll ? foreignDll : "(no path given)";
+  if (!check(foreignDll && LoadLibraryA(foreignDll), "the foreign %s loads", foreign)) return;
+  malloc_failure(dll);
 }
 
-static void game_delete(const char* dll, const char* foreign) {
-  (void)foreign;
+static void game_delete(const char* dll) {
   void* movie;
   if (!start_session(dll, &movie)) return;
   void* saveHandler = game_member(movie, "saveFile");
   void* repairHandler = game_member(movie, "Win1251ToUTF8");
   const GameRecords* records = game_records();
-  game_delete_handler(saveHandler);
-  check(records->frees == 1 && records->freed[0] == saveHandler, "the game's delete frees the block to the UI heap");
-  const uint32_t returned = call_thiscall((*(void***)repairHandler)[0], repairHandler,
-                                          "scalar deleting destructor (table slot 0)", 1, 1u);
+  /* The checked call first, so a wrong convention fails by name. */
+  const uint32_t returned = call_checked((*(void***)repairHandler)[0], true, repairHandler,
+                                         "scalar deleting destructor (table slot 0)", 1, 1u);
   check(returned == (uint32_t)(uintptr_t)repairHandler, "the destructor returns this");
-  check(records->frees == 2 && records->freed[1] == repairHandler, "flags 1 free the block to the UI heap");
+  check(records->frees == 1 && records->freed[0] == repairHandler, "flags 1 free the block to the UI heap");
+  game_delete_handler(saveHandler);
+  check(records->frees == 2 && records->freed[1] == saveHandler, "the game's delete frees the block to the UI heap");
   compare_log();
 }
 
@@ -295,8 +284,7 @@ static int thread_count(void) {
 unsigned read_mxcsr(void);
 unsigned read_x87_control(void);
 
-static void no_process_trace(const char* dll, const char* foreign) {
-  (void)foreign;
+static void no_process_trace(const char* dll) {
   LPTOP_LEVEL_EXCEPTION_FILTER hostFilter = SetUnhandledExceptionFilter(NULL);
   SetUnhandledExceptionFilter(hostFilter);
   const int threads = thread_count();

@@ -25,6 +25,7 @@ GAME_EXPORTS(X)
 static unsigned char gameImage[25u << 20] __attribute__((used, aligned(4096)));
 
 static const char* caseName = "?";
+const char* foreignDll;
 static const char* currentCall = "nothing";
 static int checks, failures;
 static char firstFailure[300];
@@ -99,9 +100,12 @@ _Static_assert(offsetof(CheckedCall, espBefore) == 28 && offsetof(CheckedCall, e
                "offsets used by CheckedCall.S");
 void checked_call_raw(CheckedCall* call);
 
-static uint32_t checked(void* function, void* self, bool thiscall, const char* what, int argCount, va_list args) {
+uint32_t call_checked(void* function, bool thiscall, void* self, const char* what, int argCount, ...) {
+  va_list args;
+  va_start(args, argCount);
   CheckedCall call = {.function = function, .self = self, .argCount = (uint32_t)argCount};
   for (int i = 0; i < argCount && i < 4; ++i) call.args[i] = va_arg(args, uint32_t);
+  va_end(args);
   currentCall = what;
   checked_call_raw(&call);
   currentCall = "nothing";
@@ -115,22 +119,6 @@ static uint32_t checked(void* function, void* self, bool thiscall, const char* w
   check(call.controlAfter == call.controlBefore, "%s: x87 control word %04X became %04X", what, call.controlBefore,
         call.controlAfter);
   return call.eax;
-}
-
-uint32_t call_cdecl(void* function, const char* what, int argCount, ...) {
-  va_list args;
-  va_start(args, argCount);
-  const uint32_t result = checked(function, NULL, false, what, argCount, args);
-  va_end(args);
-  return result;
-}
-
-uint32_t call_thiscall(void* function, void* self, const char* what, int argCount, ...) {
-  va_list args;
-  va_start(args, argCount);
-  const uint32_t result = checked(function, self, true, what, argCount, args);
-  va_end(args);
-  return result;
 }
 
 /* ---- The script extender's side (cdecl records) ----------------------- */
@@ -196,17 +184,18 @@ bool plugin_query(uint32_t* infoOut, const char** nameOut) {
                                   GetPluginHandle};
   uiInterface.Register = Register;
   uint32_t info[3] = {0xEEEEEEEEu, 0xEEEEEEEEu, 0xEEEEEEEEu};
-  const bool accepted = (uint8_t)call_cdecl(queryEntry, "SKSEPlugin_Query", 2, &hostInterface, info);
+  const bool accepted = (uint8_t)call_checked(queryEntry, false, NULL, "SKSEPlugin_Query", 2, &hostInterface, info);
   if (infoOut) memcpy(infoOut, info, sizeof info);
   if (nameOut) *nameOut = (const char*)info[1];
   return accepted;
 }
 
-bool plugin_load(void) { return (uint8_t)call_cdecl(loadEntry, "SKSEPlugin_Load", 1, &hostInterface); }
+bool plugin_load(void) { return (uint8_t)call_checked(loadEntry, false, NULL, "SKSEPlugin_Load", 1, &hostInterface); }
 
 bool register_movie(void* movie) {
   if (!check(registeredCallback != NULL, "the load registered a callback")) return false;
-  return (uint8_t)call_cdecl(registeredCallback, "registration callback", 2, movie, game_namespace(movie));
+  Value* namespaceObject = game_namespace(movie);
+  return (uint8_t)call_checked(registeredCallback, false, NULL, "registration callback", 2, movie, namespaceObject);
 }
 
 bool start_session(const char* dllPath, void** movie) {
@@ -281,22 +270,26 @@ bool call_member(void* movie, const char* name, Value* args, uint32_t argCount, 
   void* handler = game_member(movie, name);
   if (!check(handler != NULL, "the movie has a member %s", name)) return false;
   CallRecord record = {result, movie, NULL, NULL, args, argCount};
+  /* Static: a callee with the wrong convention may write over the stack. */
+  static char first[256], second[256], what[64];
+  /* The checked call first: a wrong convention then fails by name before it
+   * can wreck the stack of the game's own call. */
   *result = (Value){0};
-  char first[256], second[256], what[64];
-  snprintf(what, sizeof what, "%s HandleCall (game's virtual call)", name);
-  currentCall = what;
+  snprintf(what, sizeof what, "%s HandleCall (table slot 1)", name);
   arm_malloc();
-  game_call_handler(handler, &record);
+  call_checked((*(void***)handler)[1], true, handler, what, 1, &record);
   expect_malloc_failed(name);
   describe(result, first, sizeof first);
 
   *result = (Value){0};
-  snprintf(what, sizeof what, "%s HandleCall (table slot 1)", name);
+  snprintf(what, sizeof what, "%s HandleCall (game's virtual call)", name);
+  currentCall = what;
   arm_malloc();
-  call_thiscall((*(void***)handler)[1], handler, what, 1, &record);
+  game_call_handler(handler, &record);
+  currentCall = "nothing";
   expect_malloc_failed(name);
   describe(result, second, sizeof second);
-  return check(strcmp(first, second) == 0, "%s: the game's call gave %s, the checked call %s", name, first, second);
+  return check(strcmp(first, second) == 0, "%s: the checked call gave %s, the game's call %s", name, first, second);
 }
 
 Value string_value(const char* text) { return (Value){.kindWord = KIND_STRING, .payload.pointer = text}; }
@@ -307,8 +300,9 @@ Value boolean_value(bool flag) { return (Value){.kindWord = KIND_BOOLEAN, .paylo
 
 static LONG WINAPI report_crash(EXCEPTION_POINTERS* exception) {
   const GameRecords* records = game_records ? game_records() : NULL;
-  fprintf(stderr, "FAIL: %s: exception %08lX at %p during %s%s%s\n", caseName,
-          exception->ExceptionRecord->ExceptionCode, exception->ExceptionRecord->ExceptionAddress, currentCall,
+  const EXCEPTION_RECORD* what = exception->ExceptionRecord;
+  fprintf(stderr, "FAIL: %s: %s%sexception %08lX at %p during %s%s%s\n", caseName, firstFailure,
+          failures ? "; then " : "", what->ExceptionCode, what->ExceptionAddress, currentCall,
           records && records->error[0] ? "; game side: " : "", records ? records->error : "");
   fflush(stderr);
   TerminateProcess(GetCurrentProcess(), 1);
@@ -318,7 +312,8 @@ static LONG WINAPI report_crash(EXCEPTION_POINTERS* exception) {
 /* std::terminate ends in msvcrt's abort, shared with the plug-in. */
 static void report_abort(int signalNumber) {
   (void)signalNumber;
-  fprintf(stderr, "FAIL: %s: abort() during %s\n", caseName, currentCall);
+  fprintf(stderr, "FAIL: %s: %s%sabort() during %s\n", caseName, firstFailure, failures ? "; then " : "",
+          currentCall);
   fflush(stderr);
   TerminateProcess(GetCurrentProcess(), 3);
 }
@@ -328,8 +323,9 @@ static bool load_game_side(void) {
   snprintf(path, sizeof path, "%sgame.dll", root_directory());
   HMODULE game = LoadLibraryA(path);
   if (!check(game != NULL, "game.dll loads")) return false;
-#define X(ret, name, params) \
-  if (!check((name = (ret(*) params)(void*)GetProcAddress(game, #name)) != NULL, "game.dll exports " #name)) return false;
+#define X(ret, name, params)                                   \
+  name = (ret(*) params)(void*)GetProcAddress(game, #name);    \
+  if (!check(name != NULL, "game.dll exports " #name)) return false;
   GAME_EXPORTS(X)
 #undef X
   return true;
@@ -361,6 +357,7 @@ static bool install_game(void) {
 int main(int argc, char** argv) {
   if (argc == 2 && strcmp(argv[1], "--list") == 0) {
     for (int i = 0; i < caseCount; ++i) fprintf(stderr, "%s\n", cases[i].name);
+    fprintf(stderr, "end of cases\n");
     return 0;
   }
   if (argc < 3) {
@@ -376,7 +373,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < caseCount; ++i) {
     if (strcmp(cases[i].name, caseName) != 0) continue;
     found = 1;
-    if (install_game()) cases[i].run(argv[2], argc > 3 ? argv[3] : NULL);
+    foreignDll = argc > 3 ? argv[3] : NULL;
+    if (install_game()) cases[i].run(argv[2]);
     const GameRecords* records = game_records ? game_records() : NULL;
     if (records) check(!records->error[0], "game side: %s", records->error);
   }

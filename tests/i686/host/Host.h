@@ -26,8 +26,7 @@ const char* root_path(const char* name);
 
 /* Calls into the plug-in through the checked helper; `what` names the
  * function in a failure. */
-uint32_t call_cdecl(void* function, const char* what, int argCount, ...);
-uint32_t call_thiscall(void* function, void* self, const char* what, int argCount, ...);
+uint32_t call_checked(void* function, bool thiscall, void* self, const char* what, int argCount, ...);
 
 /* The script extender's side. */
 typedef struct HostSettings {
@@ -53,6 +52,9 @@ bool start_session(const char* dllPath, void** movie);
 /* Calls a movie's member as the game does (clang's virtual call), then again
  * through the checked helper with the same slot; *result is the second
  * result, which must equal the first. */
+/* Calls a movie's member through the checked helper with the slot the game
+ * uses, then as the game does (clang's virtual call); *result is the second
+ * result, which must equal the first. */
 bool call_member(void* movie, const char* name, Value* args, uint32_t argCount, Value* result);
 /* When set, one malloc of the plug-in fails during each such call. */
 extern bool failMallocInCalls;
@@ -64,8 +66,9 @@ Value boolean_value(bool flag);
 
 typedef struct Case {
   const char* name;
-  void (*run)(const char* dllPath, const char* foreignDll);
+  void (*run)(const char* dllPath);
 } Case;
+extern const char* foreignDll; /* a MinGW libgcc DLL, for the case that loads it */
 extern const Case cases[];
 extern const int caseCount;
 
