@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: the native suites, the static checks of the shipped i686
-# DLL, its reproducibility and crash symbols, the x86_64 Windows build's suites under 64-bit Wine, the native suites
-# under sanitizers and under valgrind, and the fuzz targets for a bounded time.
+# Runs every test: the native suites; the shipped i686 DLL's static checks,
+# reproducibility, crash symbols and cases under 32-bit Wine; the x86_64
+# Windows build's suites under 64-bit Wine; the native suites under
+# sanitizers and under valgrind; and the fuzz targets for a bounded time.
 # Exit status 0 only when all pass.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -26,6 +27,9 @@ run scripts/package.sh "$shipped"
 run scripts/check-dll.sh "$shipped/quiverleaf_extensions.dll"
 run tests/shipped/reproducible-build.sh "$shipped"
 run tests/shipped/symbolize-example.sh "$shipped" build/reproducible/out-no-debug-info/quiverleaf_extensions.dll
+# The same DLL run in 32-bit Windows processes under Wine, against a game
+# side built for the MSVC ABI.
+run scripts/run-i686.sh "$shipped/quiverleaf_extensions.dll"
 
 # x86_64 Windows build under Wine.
 run cmake --preset windows-x86_64

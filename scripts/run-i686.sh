@@ -64,7 +64,12 @@ dll_path=$(windows_path "$dll")
 foreign=$(i686-w64-mingw32-gcc-win32 -print-file-name=libgcc_s_dw2-1.dll)
 [ -f "$foreign" ] && foreign=$(windows_path "$foreign")
 
-list=$(cd "$out" && "$wine_dir/wine" host.exe --list 2>&1 | tr -d '\r')
+# Once, right after the prefix started, Wine crashed in this step: a second
+# try tells such a glitch from a host that cannot list its cases.
+for attempt in 1 2; do
+  list=$(cd "$out" && "$wine_dir/wine" host.exe --list 2>&1 | tr -d '\r')
+  [ "$(tail -n1 <<<"$list")" = "end of cases" ] && break
+done
 [ "$(tail -n1 <<<"$list")" = "end of cases" ] || fatal "host.exe --list failed: $list"
 cases=$(sed '$d' <<<"$list")
 passed=0 failed=0
