@@ -40,14 +40,18 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name the device whatever follows the
-// first dot, and with trailing spaces before it.
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9, and COM and LPT
+// with a superscript 1, 2 or 3 (code page 1252), name the device whatever
+// follows the first dot, and with trailing spaces before it.
 bool NamesADevice(const std::string& component) {
   std::string stem = Upper(component.substr(0, component.find('.')));
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
-  return stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) && stem[3] >= '1' &&
-         stem[3] <= '9';
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$") {
+    return true;
+  }
+  if (stem.size() != 4 || (stem.rfind("COM", 0) != 0 && stem.rfind("LPT", 0) != 0)) return false;
+  const auto digit = static_cast<unsigned char>(stem[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 // Where a relative name lands, as components below the root; nothing when it
