@@ -2,9 +2,12 @@
 # Runs the shipped i686 DLL in real 32-bit Windows processes under 32-bit
 # Wine, one case per process, against a game side compiled by clang for the
 # MSVC ABI (tests/i686/). Ends with one line "N passed, M failed".
-#   scripts/run-i686.sh [DLL]     (default dist/quiverleaf_extensions.dll)
+#   scripts/run-i686.sh [DLL]          (default dist/quiverleaf_extensions.dll)
+#   scripts/run-i686.sh --bench [DLL]  times the repair instead (figures only)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+bench=false
+if [ "${1:-}" = --bench ]; then bench=true; shift; fi
 dll=${1:-$root/dist/quiverleaf_extensions.dll}
 out=$root/build/i686-harness
 src=$root/tests/i686
@@ -51,7 +54,7 @@ clang --target=i686-pc-windows-msvc -ffreestanding -fno-exceptions -fno-rtti -O1
 i686-w64-mingw32-gcc-win32 -std=c11 -O1 -g -Wall -Wextra -Wshadow -Wundef -Wcast-qual -Wformat=2 \
   -Wno-format-nonliteral -D__USE_MINGW_ANSI_STDIO=1 -DWIN32_LEAN_AND_MEAN -static \
   -Wl,--image-base,0x00400000,--disable-dynamicbase -o "$out/host.exe" \
-  "$src/host/Host.c" "$src/host/Cases.c" "$src/host/CheckedCall.S" || fatal "the host does not build"
+  "$src/host/Host.c" "$src/host/Cases.c" "$src/host/Bench.c" "$src/host/CheckedCall.S" || fatal "the host does not build"
 
 export WINEPREFIX=${QL_WINEPREFIX_I686:-$HOME/.wine-quiverleaf-i686} WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
@@ -63,6 +66,13 @@ dll_path=$(windows_path "$dll")
 # Debian's win32-thread libgcc: needs no libwinpthread beside it.
 foreign=$(i686-w64-mingw32-gcc-win32 -print-file-name=libgcc_s_dw2-1.dll)
 [ -f "$foreign" ] && foreign=$(windows_path "$foreign")
+
+if $bench; then
+  dir=$out/benchmark
+  rm -rf "$dir" && mkdir -p "$dir" && cp "$out/host.exe" "$out/game.dll" "$dir/"
+  (cd "$dir" && timeout 600 "$wine_dir/wine" host.exe benchmark "$dll_path" 2>&1 | tr -d '\r')
+  exit "${PIPESTATUS[0]}"
+fi
 
 # Once, right after the prefix started, Wine crashed in this step: a second
 # try tells such a glitch from a host that cannot list its cases.

@@ -71,5 +71,7 @@ typedef struct Case {
 extern const char* foreignDll; /* a MinGW libgcc DLL, for the case that loads it */
 extern const Case cases[];
 extern const int caseCount;
+/* Timings of the repair, run only when asked for by name. */
+extern const Case benchmark;
 
 #endif
