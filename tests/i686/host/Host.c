@@ -1,7 +1,7 @@
 /* host.exe CASE DLL [FOREIGN_DLL]: runs one case in this process and prints
  * "ok: CASE" or "FAIL: CASE: why" on standard error (host.exe --list: the
- * case names). Standard output, which
- * the plug-in echoes its log to, goes to console.txt. */
+ * case names). Standard output, which the plug-in echoes its log to, goes
+ * to console.txt. */
 #include "Host.h"
 
 #include <signal.h>

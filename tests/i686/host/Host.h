@@ -49,9 +49,6 @@ bool register_movie(void* movie);
  * expected. */
 bool start_session(const char* dllPath, void** movie);
 
-/* Calls a movie's member as the game does (clang's virtual call), then again
- * through the checked helper with the same slot; *result is the second
- * result, which must equal the first. */
 /* Calls a movie's member through the checked helper with the slot the game
  * uses, then as the game does (clang's virtual call); *result is the second
  * result, which must equal the first. */
