@@ -156,6 +156,8 @@ static void save_file(const char* dll) {
   expect_file("narrow.txt", narrow, sizeof narrow - 1);
   save(movie, string_value("wide.txt"), wide_value(wideText), true, "SaveFile done");
   expect_file("wide.txt", wideBytes, sizeof wideBytes);
+  /* The open log is no target (refused once the root is known). */
+  save(movie, string_value(LOG_NAME), string_value("forged"), false, "SaveFile: File name not allowed: " LOG_NAME);
   compare_log();
 }
 
