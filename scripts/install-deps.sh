@@ -11,16 +11,18 @@ packages=(
   lld wine32:i386 gcc-mingw-w64-i686-win32-runtime  # scripts/run-i686.sh: 32-bit Wine, libgcc_s_dw2-1.dll
   llvm  # llvm-symbolizer: readable stacks in sanitizer and fuzzer reports
 )
+# scripts/run-i686.sh: qemu-i386 where the kernel does not run 32-bit
+# programs; without the recommended qemu-user-binfmt, which would register
+# it with the kernel for every i386 program.
+bare_packages=(qemu-user)
 
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+missing=() missing_bare=()
+for package in "${packages[@]}"; do installed "$package" || missing+=("$package"); done
+for package in "${bare_packages[@]}"; do installed "$package" || missing_bare+=("$package"); done
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_bare[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
+echo "Installing: ${missing[*]} ${missing_bare[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 export DEBIAN_FRONTEND=noninteractive
@@ -28,4 +30,5 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+[ ${#missing[@]} -eq 0 ] || $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+[ ${#missing_bare[@]} -eq 0 ] || $sudo apt-get install -y -qq --no-install-recommends "${missing_bare[@]}" >/dev/null

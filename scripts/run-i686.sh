@@ -4,6 +4,12 @@
 # MSVC ABI (tests/i686/). Ends with one line "N passed, M failed".
 #   scripts/run-i686.sh [DLL]          (default dist/quiverleaf_extensions.dll)
 #   scripts/run-i686.sh --bench [DLL]  times the repair instead (figures only)
+# The 32-bit processes run natively where the kernel runs i386 programs, else
+# under qemu-i386 user emulation (no binfmt_misc registration); the first line
+# says which. QL_I686_RUNNER=native or =qemu forces one way (qemu on a machine
+# that could run them natively, to try that path); SKIPPED only when neither
+# way can run. One persistent wineserver serves every process of the run and
+# is ended with all of them when the script exits.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bench=false
@@ -13,7 +19,7 @@ out=$root/build/i686-harness
 src=$root/tests/i686
 wine_dir=/usr/lib/wine
 
-fatal() {  # Anything but a kernel without 32-bit support is a failure.
+fatal() {  # Anything that keeps the cases from running, short of SKIPPED below, fails.
   echo "FAIL: $*"
   echo "0 passed, 1 failed"
   exit 1
@@ -33,9 +39,33 @@ with open(sys.argv[1], "wb") as f:
     f.write(elf + segment + code)
 os.chmod(sys.argv[1], 0o755)
 PY
-if ! "$out/probe-i386" 2>/dev/null; then
-  echo "SKIPPED: this kernel does not run 32-bit programs, so the i686 DLL cannot run here"
-  echo "0 passed, 0 failed"
+# Which way the 32-bit processes run: natively, or each under qemu-i386.
+runner=${QL_I686_RUNNER:-auto}
+case $runner in
+  auto | native | qemu) ;;
+  *) fatal "QL_I686_RUNNER is auto, native or qemu, not $runner" ;;
+esac
+native=false
+("$out/probe-i386") 2>/dev/null && native=true  # a subshell: a killed probe is not reported
+if [ "$runner" = native ] || { [ "$runner" = auto ] && $native; }; then
+  $native || fatal "QL_I686_RUNNER=native, but this kernel does not run 32-bit programs"
+  way=native
+  echo "i686 cases: 32-bit processes run natively"
+else
+  why="this kernel does not run 32-bit programs"
+  [ "$runner" = qemu ] && why="QL_I686_RUNNER=qemu"
+  command -v qemu-i386 >/dev/null || fatal "$why, and qemu-i386 is missing: run scripts/install-deps.sh"
+  if ! qemu-i386 "$out/probe-i386" 2>/dev/null; then
+    [ "$runner" = qemu ] && fatal "qemu-i386 does not run the i386 probe"
+    echo "SKIPPED: this kernel does not run 32-bit programs, and qemu-i386 does not run them either"
+    echo "0 passed, 0 failed"
+    exit 0
+  fi
+  way=qemu
+  echo "i686 cases: 32-bit processes run under qemu-i386 user emulation ($why)"
+fi
+if $bench && [ "$way" = qemu ]; then
+  echo "SKIPPED: timings need a kernel that runs 32-bit programs; under qemu-i386 they would mean nothing"
   exit 0
 fi
 
@@ -56,10 +86,57 @@ i686-w64-mingw32-gcc-win32 -std=c11 -O1 -g -Wall -Wextra -Wshadow -Wundef -Wcast
   -Wl,--image-base,0x00400000,--disable-dynamicbase -o "$out/host.exe" \
   "$src/host/Host.c" "$src/host/Cases.c" "$src/host/Bench.c" "$src/host/CheckedCall.S" || fatal "the host does not build"
 
+# Under qemu, a shadow of Wine's 32-bit loader folder: Wine starts every
+# 32-bit process through the wine-preloader beside its loader, here a script
+# that runs the loader under qemu-i386. The loader is a copy, since Wine finds
+# its own folders from the real path of the running executable.
+if [ "$way" = qemu ]; then
+  shadow=$out/qemu-wine
+  [[ $shadow != *[[:space:]:]* ]] || fatal "LD_PRELOAD cannot name a library below $shadow (blank or colon)"
+  rm -rf "$shadow" && mkdir -p "$shadow/lib/wine" "$shadow/lib/i386-linux-gnu" "$shadow/lib/x86_64-linux-gnu" \
+    "$shadow/share" || fatal "cannot create $shadow"
+  cp "$wine_dir/wine" "$shadow/lib/wine/wine" &&
+    ln -s "$wine_dir/wineserver" "$shadow/lib/wine/wineserver" &&
+    ln -s "$(realpath "$wine_dir/../i386-linux-gnu/wine")" "$shadow/lib/i386-linux-gnu/wine" &&
+    ln -s "$(realpath "$wine_dir/../../share/wine")" "$shadow/share/wine" || fatal "cannot lay out $shadow"
+  # LD_PRELOAD passes from process to process; for the 64-bit programs among
+  # them (the shell, qemu-i386) $LIB names an empty library.
+  clang --target=i686-linux-gnu -O2 -fPIC -Wall -Wextra -Werror -shared -nostdlib -fuse-ld=lld \
+    -o "$shadow/lib/i386-linux-gnu/libql-noreplace.so" "$src/qemu/MapFixedNoReplace.c" /lib/i386-linux-gnu/libc.so.6 &&
+    clang --target=x86_64-linux-gnu -shared -nostdlib -fuse-ld=lld -x c /dev/null \
+      -o "$shadow/lib/x86_64-linux-gnu/libql-noreplace.so" || fatal "the qemu-i386 mapping fix does not build"
+  printf '#!/bin/sh\nexec qemu-i386 -E '\''LD_PRELOAD=%s/$LIB/libql-noreplace.so'\'' "$@"\n' "$shadow" \
+    >"$shadow/lib/wine/wine-preloader" && chmod +x "$shadow/lib/wine/wine-preloader" || fatal "cannot write the preloader"
+  wine=("$shadow/lib/wine/wine-preloader" "$shadow/lib/wine/wine")
+  # The loader's own re-execution would bypass qemu-i386.
+  export WINELOADERNOEXEC=1
+  boot_limit=300 case_limit=120
+else
+  wine=("$wine_dir/wine")
+  boot_limit=120 case_limit=60
+fi
+# The whole run stays within 14 minutes, whatever each step's own limit;
+# what is left to run then fails.
+deadline=$((SECONDS + 840))
+limit() { local left=$((deadline - SECONDS)); echo $((left < $1 ? left : $1)); }
+
 export WINEPREFIX=${QL_WINEPREFIX_I686:-$HOME/.wine-quiverleaf-i686} WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
-"$wine_dir/wine" wineboot -i >/dev/null 2>&1 && "$wine_dir/wineserver" -w ||
-  fatal "the 32-bit Wine prefix $WINEPREFIX does not start"
+# Under qemu-i386 Wine's own services crash now and then, and the debugger
+# Wine starts for them never returns: without it, they simply end.
+[ "$way" = qemu ] && WINEDLLOVERRIDES+=";winedbg.exe=d"
+# One wineserver, kept running between processes, so the prefix's services
+# start once per run rather than once per case; it and every process it
+# serves end with the script.
+end_wineserver() { "$wine_dir/wineserver" -k 2>/dev/null; timeout 30 "$wine_dir/wineserver" -w; }
+mkdir -p "$WINEPREFIX" || fatal "cannot create $WINEPREFIX"
+# A server still running for this prefix is left from a run that was killed.
+"$wine_dir/wineserver" -p 2>/dev/null || { end_wineserver && "$wine_dir/wineserver" -p; } ||
+  fatal "no wineserver starts for $WINEPREFIX"
+trap end_wineserver EXIT
+trap 'exit 1' INT TERM HUP
+timeout "$(limit $boot_limit)" "${wine[@]}" wineboot -i >"$out/wineboot.log" 2>&1 ||
+  fatal "the 32-bit Wine prefix $WINEPREFIX does not start (exit status $?; $out/wineboot.log)"
 
 windows_path() { local path; path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); echo "Z:${path//\//\\}"; }
 dll_path=$(windows_path "$dll")
@@ -67,36 +144,57 @@ dll_path=$(windows_path "$dll")
 foreign=$(i686-w64-mingw32-gcc-win32 -print-file-name=libgcc_s_dw2-1.dll)
 [ -f "$foreign" ] && foreign=$(windows_path "$foreign")
 
+# Runs host.exe in a fresh directory DIR with the given arguments; its
+# output (CR dropped) goes to DIR/output.txt, not a pipe, which a process
+# the host may start could hold open.
+run_host() {
+  local dir=$1 seconds=$2
+  shift 2
+  [ "$seconds" -gt 0 ] || return 124  # timeout 0 would mean no limit
+  rm -rf "$dir" && mkdir -p "$dir" && cp "$out/host.exe" "$out/game.dll" "$dir/" || return 125
+  (cd "$dir" && timeout "$seconds" "${wine[@]}" host.exe "$@" >raw.txt 2>&1)
+  local status=$?
+  tr -d '\r' <"$dir/raw.txt" >"$dir/output.txt"
+  return $status
+}
+
 if $bench; then
-  dir=$out/benchmark
-  rm -rf "$dir" && mkdir -p "$dir" && cp "$out/host.exe" "$out/game.dll" "$dir/"
-  (cd "$dir" && timeout 600 "$wine_dir/wine" host.exe benchmark "$dll_path" 2>&1 | tr -d '\r')
-  exit "${PIPESTATUS[0]}"
+  run_host "$out/benchmark" 600 benchmark "$dll_path"
+  status=$?
+  cat "$out/benchmark/output.txt"
+  exit $status
 fi
 
 # Once, right after the prefix started, Wine crashed in this step: a second
 # try tells such a glitch from a host that cannot list its cases.
 for attempt in 1 2; do
-  list=$(cd "$out" && "$wine_dir/wine" host.exe --list 2>&1 | tr -d '\r')
+  run_host "$out/list" "$(limit $case_limit)" --list
+  list=$(cat "$out/list/output.txt")
   [ "$(tail -n1 <<<"$list")" = "end of cases" ] && break
 done
 [ "$(tail -n1 <<<"$list")" = "end of cases" ] || fatal "host.exe --list failed: $list"
 cases=$(sed '$d' <<<"$list")
 passed=0 failed=0
 for name in $cases; do
-  dir=$out/cases/$name
-  rm -rf "$dir" && mkdir -p "$dir" && cp "$out/host.exe" "$out/game.dll" "$dir/"
-  # Standard error carries the verdict; a crash or msvcrt's abort (exit
-  # code 3) leaves none, which counts as a failure.
-  output=$(cd "$dir" && timeout 60 "$wine_dir/wine" host.exe "$name" "$dll_path" "$foreign" 2>&1 | tr -d '\r')
-  status=${PIPESTATUS[0]}
+  seconds=$(limit $case_limit)
+  if [ "$seconds" -le 0 ]; then
+    echo "FAIL: $name: not run, the run's 840 s are spent"
+    failed=$((failed + 1))
+    continue
+  fi
+  run_host "$out/cases/$name" "$seconds" "$name" "$dll_path" "$foreign"
+  status=$?
+  output=$(cat "$out/cases/$name/output.txt")
   if grep -qx "ok: $name" <<<"$output"; then
     echo "ok: $name"
     passed=$((passed + 1))
     continue
   fi
   failed=$((failed + 1))
+  # Standard error carries the verdict; a crash or msvcrt's abort (exit
+  # code 3) leaves none, which counts as a failure, as does a timeout.
   verdict=$(grep -m1 "^FAIL: $name:" <<<"$output")
+  [ "$status" -eq 124 ] && verdict="FAIL: $name: no verdict within $seconds s (timed out)"
   echo "${verdict:-FAIL: $name: no verdict printed (exit status $status)}"
   grep -v "^FAIL: $name:" <<<"$output" | sed 's/^/    /'
 done
