@@ -40,6 +40,7 @@ bool SameText(const char* a, const char* b) {
 struct FunctionObject {
   FunctionHandler* handler;
   void* userData;
+  const void* movie;  // the one it was created on
 };
 
 #define UNUSED_SLOT(n) \
@@ -95,11 +96,12 @@ class ObjectInterface {
 
 ObjectInterface objectInterface;
 
-void* NewFunctionObject(FunctionHandler* handler, void* userData) {
+void* NewFunctionObject(FunctionHandler* handler, void* userData, const void* movie) {
   auto* object = static_cast<FunctionObject*>(Carve(sizeof(FunctionObject)));
   if (!object) return nullptr;
   object->handler = handler;
   object->userData = userData;
+  object->movie = movie;
   return object;
 }
 
@@ -125,12 +127,13 @@ unsigned movieCount;
 
 void Movie::CreateFunction(Value* out, void* handler, void* userData) {
   ++records.creates;
+  if (this < movies || this >= movies + movieCount) Fail("create function: called on no movie");
   if (out->kindWord != KIND_UNDEFINED) Fail("create function: output not undefined");
   if (userData) Fail("create function: user data not null");
   if (!handler) Fail("create function: null handler");
   out->objectInterface = &objectInterface;
   out->kindWord = managedFunctions ? KIND_OBJECT | KIND_MANAGED : KIND_OBJECT;
-  out->payload.pointer = NewFunctionObject(static_cast<FunctionHandler*>(handler), userData);
+  out->payload.pointer = NewFunctionObject(static_cast<FunctionHandler*>(handler), userData, this);
 }
 
 void ObjectInterface::Release(Value* value, void* payload) {
@@ -148,6 +151,13 @@ bool ObjectInterface::SetMember(void* object, const char* name, const Value* val
     if (object != movie.namespaceValue.payload.pointer) continue;
     if (isDisplayObject != ((movie.namespaceValue.kindWord & 0x8F) == KIND_DISPLAY_OBJECT)) {
       Fail("set member: wrong display-object flag");
+    }
+    const auto* function = static_cast<const FunctionObject*>(value->payload.pointer);
+    if (value->kindWord != (movie.managedFunctions ? KIND_OBJECT | KIND_MANAGED : KIND_OBJECT) ||
+        value->objectInterface != &objectInterface) {
+      Fail("set member: the value is not what create function made");
+    } else if (!function || function->movie != &movie) {
+      Fail("set member: the function was created on another movie");
     }
     for (Member& member : movie.members) {
       if (member.name && !SameText(member.name, name)) continue;

@@ -104,8 +104,10 @@ static void load_and_register(const char* dll) {
   check(plugin_load(), "the load returns true");
   check(strcmp(hostEvents, "Register quiverleaf;") == 0, "the load registers under quiverleaf: %s", hostEvents);
 
+  /* Kind words 0x48 and 0x88: bit 7 belongs to the kind code, so only the
+   * first namespace is a display object. */
   void* first = game_new_movie(KIND_DISPLAY_OBJECT | KIND_MANAGED, true);
-  void* second = game_new_movie(KIND_OBJECT, false);
+  void* second = game_new_movie(0x80 | KIND_DISPLAY_OBJECT, false);
   void* const movies[3] = {first, first, second};
   for (int i = 0; i < 3; ++i) {
     expect_log("RegisterScaleform start");
@@ -156,6 +158,12 @@ static void save_file(const char* dll) {
   expect_file("narrow.txt", narrow, sizeof narrow - 1);
   save(movie, string_value("wide.txt"), wide_value(wideText), true, "SaveFile done");
   expect_file("wide.txt", wideBytes, sizeof wideBytes);
+  /* Managed arguments: each text is read through the runtime's pointer. */
+  const void *name, *text;
+  save(movie, managed(string_value("m.txt"), &name), managed(string_value(narrow), &text), true, "SaveFile done");
+  expect_file("m.txt", narrow, sizeof narrow - 1);
+  save(movie, managed(string_value("mw.txt"), &name), managed(wide_value(wideText), &text), true, "SaveFile done");
+  expect_file("mw.txt", wideBytes, sizeof wideBytes);
   /* The open log is no target (refused once the root is known). */
   save(movie, string_value(LOG_NAME), string_value("forged"), false, "SaveFile: File name not allowed: " LOG_NAME);
   compare_log();
@@ -172,6 +180,20 @@ static void save_file_refusals(const char* dll) {
   compare_log();
 }
 
+typedef BOOL(WINAPI* WriteFileFn)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+static WriteFileFn realWriteFile;
+static int failingWrites; /* the plug-in's next WriteFile calls that fail */
+
+static BOOL WINAPI failing_write_file(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written,
+                                      LPOVERLAPPED overlapped) {
+  if (failingWrites == 0) return realWriteFile(file, bytes, size, written, overlapped);
+  --failingWrites;
+  if (written) *written = 0;
+  SetLastError(ERROR_DISK_FULL);
+  return FALSE;
+}
+
+/* A save that cannot open its file, or cannot write it, leaves the old one. */
 static void save_file_held(const char* dll) {
   void* movie;
   if (!start_session(dll, &movie)) return;
@@ -185,6 +207,16 @@ static void save_file_held(const char* dll) {
   CloseHandle(holder);
   save(movie, string_value("held.txt"), string_value("new"), true, "SaveFile done");
   expect_file("held.txt", "new", 3);
+
+  realWriteFile = (WriteFileFn)hook_import("kernel32.dll", "WriteFile", (void*)failing_write_file);
+  if (!realWriteFile) return;
+  failingWrites = 2; /* one for each call of the handler */
+  snprintf(line, sizeof line, "SaveFile: Could not write file, path: %s", root_path("held.txt"));
+  save(movie, string_value("held.txt"), string_value("newer"), false, line);
+  check(failingWrites == 0, "saveFile wrote through WriteFile");
+  expect_file("held.txt", "new", 3);
+  check(GetFileAttributesA(root_path(".held.txt.quiverleaf-tmp")) == INVALID_FILE_ATTRIBUTES,
+        "a failed write leaves no temporary file");
   compare_log();
 }
 
@@ -204,6 +236,19 @@ static void win1251(const char* dll) {
   repair(movie, misread, letters);
   repair(movie, PRIVET, PRIVET);
   repair(movie, "plain ASCII, 42!", "plain ASCII, 42!");
+  const void* held;
+  Value args[2] = {managed(string_value(PRIVET_MISREAD), &held), string_value("x")}, result;
+  if (call_member(movie, "Win1251ToUTF8", args, 1, &result)) {
+    check(result.kindWord == KIND_STRING && strcmp(result.payload.pointer, PRIVET) == 0,
+          "Win1251ToUTF8 reads a managed string through its pointer");
+  }
+  if (call_member(movie, "Win1251ToUTF8", args, 2, &result)) {
+    check(result.kindWord == KIND_UNDEFINED, "Win1251ToUTF8 with two arguments is undefined");
+  }
+  args[0] = wide_value(wideText);
+  if (call_member(movie, "Win1251ToUTF8", args, 1, &result)) {
+    check(result.kindWord == KIND_UNDEFINED, "Win1251ToUTF8 of a wide string is undefined");
+  }
   compare_log();
 }
 
@@ -262,7 +307,11 @@ static void game_delete(const char* dll) {
   void* saveHandler = game_member(movie, "saveFile");
   void* repairHandler = game_member(movie, "Win1251ToUTF8");
   const GameRecords* records = game_records();
-  /* The checked call first, so a wrong convention fails by name. */
+  /* The checked calls first, so a wrong convention fails by name. Flags 0
+   * destroy without freeing: the block is not the plug-in's to give back. */
+  const uint32_t kept = call_checked((*(void***)saveHandler)[0], true, saveHandler,
+                                     "scalar deleting destructor (table slot 0)", 1, 0u);
+  check(kept == (uint32_t)(uintptr_t)saveHandler && records->frees == 0, "flags 0 return this and free nothing");
   const uint32_t returned = call_checked((*(void***)repairHandler)[0], true, repairHandler,
                                          "scalar deleting destructor (table slot 0)", 1, 1u);
   check(returned == (uint32_t)(uintptr_t)repairHandler, "the destructor returns this");

@@ -225,30 +225,36 @@ static void* failing_malloc(size_t size) {
   return NULL;
 }
 
-bool install_failing_malloc(void) {
+void* hook_import(const char* module, const char* function, void* replacement) {
   BYTE* base = (BYTE*)plugin;
   const IMAGE_NT_HEADERS* nt = (const IMAGE_NT_HEADERS*)(base + ((const IMAGE_DOS_HEADER*)base)->e_lfanew);
   const IMAGE_DATA_DIRECTORY* directory = &nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   for (const IMAGE_IMPORT_DESCRIPTOR* import = (const void*)(base + directory->VirtualAddress); import->Name;
        ++import) {
-    if (_stricmp((const char*)base + import->Name, "msvcrt.dll") != 0) continue;
+    if (_stricmp((const char*)base + import->Name, module) != 0) continue;
     const IMAGE_THUNK_DATA* names =
         (const void*)(base + (import->OriginalFirstThunk ? import->OriginalFirstThunk : import->FirstThunk));
     void** slots = (void**)(base + import->FirstThunk);
     for (int i = 0; names[i].u1.AddressOfData; ++i) {
       if (IMAGE_SNAP_BY_ORDINAL(names[i].u1.Ordinal)) continue;
-      if (strcmp((const char*)((const IMAGE_IMPORT_BY_NAME*)(base + names[i].u1.AddressOfData))->Name, "malloc")) {
+      if (strcmp((const char*)((const IMAGE_IMPORT_BY_NAME*)(base + names[i].u1.AddressOfData))->Name, function)) {
         continue;
       }
       DWORD old;
       VirtualProtect(&slots[i], sizeof slots[i], PAGE_READWRITE, &old);
-      realMalloc = (void* (*)(size_t))slots[i];
-      slots[i] = (void*)failing_malloc;
+      void* previous = slots[i];
+      slots[i] = replacement;
       VirtualProtect(&slots[i], sizeof slots[i], old, &old);
-      return true;
+      return previous;
     }
   }
-  return check(false, "the plug-in imports malloc from msvcrt.dll");
+  check(false, "the plug-in imports %s from %s", function, module);
+  return NULL;
+}
+
+bool install_failing_malloc(void) {
+  realMalloc = (void* (*)(size_t))hook_import("msvcrt.dll", "malloc", (void*)failing_malloc);
+  return realMalloc != NULL;
 }
 
 /* Kind and contents of a result, comparable after the next call. */
@@ -257,6 +263,13 @@ static void describe(const Value* value, char* out, size_t size) {
   if (kind == KIND_STRING) snprintf(out, size, "string \"%s\"", (const char*)value->payload.pointer);
   else if (kind == KIND_BOOLEAN) snprintf(out, size, "boolean %u", value->payload.boolean);
   else snprintf(out, size, "kind %u", (unsigned)kind);
+}
+
+/* Bytes 12 to 15 of a value are the runtime's: no call may write them. */
+static const uint32_t runtimeWord = 0xC0DEFACEu;
+static void mark_runtime_word(Value* value) { memcpy((char*)value + 12, &runtimeWord, sizeof runtimeWord); }
+static bool runtime_word_kept(const Value* value) {
+  return memcmp((const char*)value + 12, &runtimeWord, sizeof runtimeWord) == 0;
 }
 
 static void arm_malloc(void) { mallocArmed = failMallocInCalls; }
@@ -275,13 +288,19 @@ bool call_member(void* movie, const char* name, Value* args, uint32_t argCount, 
   /* The checked call first: a wrong convention then fails by name before it
    * can wreck the stack of the game's own call. */
   *result = (Value){0};
+  mark_runtime_word(result);
   snprintf(what, sizeof what, "%s HandleCall (table slot 1)", name);
   arm_malloc();
   call_checked((*(void***)handler)[1], true, handler, what, 1, &record);
   expect_malloc_failed(name);
   describe(result, first, sizeof first);
+  check(runtime_word_kept(result), "%s left result bytes 12 to 15 alone", name);
 
-  *result = (Value){0};
+  /* This time the result still holds a managed value: released first. */
+  static const void* held;
+  *result = managed(string_value("held by the runtime"), &held);
+  mark_runtime_word(result);
+  const uint32_t releases = game_records()->releases;
   snprintf(what, sizeof what, "%s HandleCall (game's virtual call)", name);
   currentCall = what;
   arm_malloc();
@@ -289,12 +308,22 @@ bool call_member(void* movie, const char* name, Value* args, uint32_t argCount, 
   currentCall = "nothing";
   expect_malloc_failed(name);
   describe(result, second, sizeof second);
+  check(runtime_word_kept(result), "%s left result bytes 12 to 15 alone", name);
+  check(game_records()->releases == releases + 1, "%s released the managed result once: %u releases", name,
+        (unsigned)(game_records()->releases - releases));
   return check(strcmp(first, second) == 0, "%s: the checked call gave %s, the game's call %s", name, first, second);
 }
 
 Value string_value(const char* text) { return (Value){.kindWord = KIND_STRING, .payload.pointer = text}; }
 Value wide_value(const uint16_t* text) { return (Value){.kindWord = KIND_WIDE_STRING, .payload.pointer = text}; }
 Value boolean_value(bool flag) { return (Value){.kindWord = KIND_BOOLEAN, .payload.boolean = flag}; }
+
+Value managed(Value value, const void** holder) {
+  *holder = value.payload.pointer;
+  return (Value){.objectInterface = game_object_interface(),
+                 .kindWord = value.kindWord | KIND_MANAGED,
+                 .payload.pointer = holder};
+}
 
 /* ---- Process ---------------------------------------------------------- */
 

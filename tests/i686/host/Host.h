@@ -50,16 +50,22 @@ bool register_movie(void* movie);
 bool start_session(const char* dllPath, void** movie);
 
 /* Calls a movie's member through the checked helper with the slot the game
- * uses, then as the game does (clang's virtual call); *result is the second
- * result, which must equal the first. */
+ * uses, then as the game does (clang's virtual call) on a result that still
+ * holds a managed value; *result is the second result, which must equal the
+ * first. Neither call may write result bytes 12 to 15. */
 bool call_member(void* movie, const char* name, Value* args, uint32_t argCount, Value* result);
 /* When set, one malloc of the plug-in fails during each such call. */
 extern bool failMallocInCalls;
 bool install_failing_malloc(void);
+/* Points the plug-in's import of `function` at `replacement`; returns what
+ * it held, or null (a failed check) when there is no such import. */
+void* hook_import(const char* module, const char* function, void* replacement);
 
 Value string_value(const char* text);
 Value wide_value(const uint16_t* text);
 Value boolean_value(bool flag);
+/* The value as the runtime holds it: managed, its text pointer in *holder. */
+Value managed(Value value, const void** holder);
 
 typedef struct Case {
   const char* name;
