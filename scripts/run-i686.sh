@@ -106,7 +106,8 @@ if [ "$way" = qemu ]; then
     clang --target=x86_64-linux-gnu -shared -nostdlib -fuse-ld=lld -x c /dev/null \
       -o "$shadow/lib/x86_64-linux-gnu/libql-noreplace.so" || fatal "the qemu-i386 mapping fix does not build"
   printf '#!/bin/sh\nexec qemu-i386 -E '\''LD_PRELOAD=%s/$LIB/libql-noreplace.so'\'' "$@"\n' "$shadow" \
-    >"$shadow/lib/wine/wine-preloader" && chmod +x "$shadow/lib/wine/wine-preloader" || fatal "cannot write the preloader"
+    >"$shadow/lib/wine/wine-preloader" && chmod +x "$shadow/lib/wine/wine-preloader" ||
+    fatal "cannot write the preloader"
   wine=("$shadow/lib/wine/wine-preloader" "$shadow/lib/wine/wine")
   # The loader's own re-execution would bypass qemu-i386.
   export WINELOADERNOEXEC=1
