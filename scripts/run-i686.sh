@@ -135,9 +135,16 @@ mkdir -p "$WINEPREFIX" || fatal "cannot create $WINEPREFIX"
 # A server still running for this prefix is left from a run that was killed.
 "$wine_dir/wineserver" -p 2>/dev/null || { end_wineserver && "$wine_dir/wineserver" -p; } ||
   fatal "no wineserver starts for $WINEPREFIX"
-trap end_wineserver EXIT
+# Long steps run in the background: a signal interrupts `wait` at once,
+# where a command in the foreground would hold the traps until it ended.
+step=
+interruptible() { "$@" & step=$!; wait $step; }
+run_in() { cd "$1" && shift && exec "$@"; }  # DIR COMMAND...: in a background subshell only
+# The step first, so that its process cannot start a server anew.
+end_run() { kill "$step" 2>/dev/null && wait "$step"; end_wineserver; }
+trap end_run EXIT
 trap 'exit 1' INT TERM HUP
-timeout -k 10 "$(limit $boot_limit)" "${wine[@]}" wineboot -i >"$out/wineboot.log" 2>&1 ||
+interruptible timeout -k 10 "$(limit $boot_limit)" "${wine[@]}" wineboot -i >"$out/wineboot.log" 2>&1 ||
   fatal "the 32-bit Wine prefix $WINEPREFIX does not start (exit status $?; $out/wineboot.log)"
 
 windows_path() { local path; path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); echo "Z:${path//\//\\}"; }
@@ -154,7 +161,7 @@ run_host() {
   shift 2
   [ "$seconds" -gt 0 ] || return 124  # timeout 0 would mean no limit
   rm -rf "$dir" && mkdir -p "$dir" && cp "$out/host.exe" "$out/game.dll" "$dir/" || return 125
-  (cd "$dir" && timeout -k 10 "$seconds" "${wine[@]}" host.exe "$@" >raw.txt 2>&1)
+  interruptible run_in "$dir" timeout -k 10 "$seconds" "${wine[@]}" host.exe "$@" >"$dir/raw.txt" 2>&1
   local status=$?
   tr -d '\r' <"$dir/raw.txt" >"$dir/output.txt"
   return $status
