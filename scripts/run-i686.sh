@@ -145,7 +145,7 @@ end_run() { kill "$step" 2>/dev/null && wait "$step"; end_wineserver; }
 trap end_run EXIT
 trap 'exit 1' INT TERM HUP
 interruptible timeout -k 10 "$(limit $boot_limit)" "${wine[@]}" wineboot -i >"$out/wineboot.log" 2>&1 ||
-  fatal "the 32-bit Wine prefix $WINEPREFIX does not start (exit status $?; $out/wineboot.log)"
+  fatal "the 32-bit Wine prefix $WINEPREFIX does not start (exit status $?): $(tail -n 20 "$out/wineboot.log")"
 
 windows_path() { local path; path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); echo "Z:${path//\//\\}"; }
 dll_path=$(windows_path "$dll")
