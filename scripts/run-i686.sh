@@ -46,7 +46,7 @@ case $runner in
   *) fatal "QL_I686_RUNNER is auto, native or qemu, not $runner" ;;
 esac
 native=false
-("$out/probe-i386") 2>/dev/null && native=true  # a subshell: a killed probe is not reported
+{ "$out/probe-i386"; } 2>/dev/null && native=true  # a group: even a killed probe goes unreported
 if [ "$runner" = native ] || { [ "$runner" = auto ] && $native; }; then
   $native || fatal "QL_I686_RUNNER=native, but this kernel does not run 32-bit programs"
   way=native
