@@ -26,8 +26,20 @@ FIXED_GAME_ADDRESSES = {
     "UI heap word": 0x01B4012C,
 }
 HANDLERS = ("SKSEScaleform_SaveFile", "SKSEScaleform_ConvertWin1251ToUTF8")
-SSE_PATTERN = re.compile(
-    r"%[xyz]mm\d|%mm\d|mxcsr|\b(sfence|lfence|mfence|movnti|clflush|prefetch\w*|emms)\b")
+# Forbidden in every function: MMX, AVX (VEX/EVEX forms, wider registers,
+# mask registers), MXCSR writes, non-temporal stores, emms.
+FORBIDDEN_PATTERN = re.compile(
+    r"%mm\d|%[yz]mm\d|%k[0-7]\b|\tv\w+\s.*%xmm\d|\t(ldmxcsr|fxrstor\w*|xrstor\w*|movnt\w*|maskmov\w*|f?emms)\b")
+# SSE code, allowed only in the functions of scripts/dll-sse2-functions.txt:
+# any XMM register, and the SSE instructions that name none.
+SSE_PATTERN = re.compile(r"%xmm\d|\t(sfence|lfence|mfence|clflush\w*|prefetch\w*|stmxcsr)\b")
+STACK_OPERAND = re.compile(r"\(%e[sb]p\b")
+# An absolute memory operand: the constant pool (not $immediate, not indexed).
+ABSOLUTE_OPERAND = re.compile(r"(?<![$\w])0x([0-9a-f]+)(?![\w(])")
+# The incoming frame (EBP) stays as the caller left it: only moves that take
+# any alignment may reach it.
+UNALIGNED_MOVE = re.compile(r"\t(movdqu|movup[sd]|mov[dq]|movs[sd]|mov[lh]p[sd]|pinsrw|pextrw)\s")
+REALIGNMENT = re.compile(r"\tand\s+\$0xfffffff0,%esp$")
 
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_FILE_DLL = 0x2000
@@ -192,8 +204,10 @@ class Symbols:
         return self.code_by_address.get(address, f"0x{address:08x}")
 
 
-def disassemble(path, start=None, stop=None):
-    command = [OBJDUMP, "-d", "--no-show-raw-insn" if start is not None else "-w", path]
+def disassemble(path, start=None, stop=None, demangle=False):
+    command = [OBJDUMP, "-d", "--no-show-raw-insn" if start is not None or demangle else "-w", path]
+    if demangle:
+        command += ["-C", "-w"]
     if start is not None:
         command += [f"--start-address={start:#x}", f"--stop-address={stop:#x}"]
     return subprocess.run(command, check=True, capture_output=True, text=True).stdout
@@ -273,10 +287,12 @@ def main():
                  "version resource: quiverleaf_extensions, version 3, source commit "
                  + (value["SourceCommit"].group(1) if value["SourceCommit"] else "missing"))
 
-    # Code: no SSE (the game calls in with 4-byte stack alignment).
+    # Code: nothing that a processor or the game's state may not bear.
     listing = disassemble(args.dll)
-    sse = [line.strip() for line in listing.splitlines() if "\t" in line and SSE_PATTERN.search(line)]
-    report.check(not sse, "no SSE, AVX or MMX instruction" + (f" (first: {sse[0]})" if sse else ""))
+    forbidden = [line.strip() for line in listing.splitlines()
+                 if "\t" in line and FORBIDDEN_PATTERN.search(line)]
+    report.check(not forbidden, "no MMX, AVX, MXCSR write, non-temporal store or emms"
+                 + (f" (first: {forbidden[0]})" if forbidden else ""))
 
     # The game's fixed addresses stay literal: present and never relocated.
     relocated = image.relocated_rvas()
@@ -341,7 +357,55 @@ def main():
                 actions.add(f"constructor {symbols.name_at(image.word(at - image.image_base))}")
                 at += 4
         check_exact_list(report, actions, "dll-load-actions.txt", "load-time actions")
+        check_sse_functions(report, symbols_path)
     return finish(report)
+
+
+def functions_of(path):
+    """(name, [instruction lines]) for each function of the disassembly."""
+    functions = []
+    for line in disassemble(path, demangle=True).splitlines():
+        label = re.match(r"[0-9a-f]+ <(.*)>:$", line)
+        if label:
+            functions.append((re.sub(r" \[clone [^]]*\]", "", label.group(1)), []))
+        elif functions and re.match(r"\s*[0-9a-f]+:\t", line):
+            functions[-1][1].append(line.rstrip())
+    return functions
+
+
+def check_sse_functions(report, path):
+    """SSE code only in the listed functions (and their compiler copies); there
+    no XMM stack operand unless the function realigned ESP before it (the game
+    calls in with ESP only 4-byte aligned), and constant-pool operands 16-byte
+    aligned. The listed functions' SSE2 is chosen at run time."""
+    listed = expected_lines("dll-sse2-functions.txt")
+    found = set()
+    for name, lines in functions_of(path):
+        owner = next((f for f in listed if name.startswith(f + "(")), None)
+        sse = [line for line in lines if SSE_PATTERN.search(line)]
+        if owner is None:
+            if sse:
+                report.check(False, f"SSE code outside scripts/dll-sse2-functions.txt, in {name}: "
+                             + sse[0].split(":", 1)[1].strip())
+            continue
+        found.add(owner)
+        realigned = False
+        faults = []
+        for line in lines:
+            realigned = realigned or bool(REALIGNMENT.search(line))
+            if not SSE_PATTERN.search(line):
+                continue
+            instruction = line.split(":", 1)[1].strip()
+            if STACK_OPERAND.search(line) and not (realigned and ("(%esp" in line or UNALIGNED_MOVE.search(line))):
+                faults.append(f"stack operand without realigned ESP: {instruction}")
+            if any(int(a, 16) % 16 for a in ABSOLUTE_OPERAND.findall(line.split("\t")[-1])):
+                faults.append(f"constant-pool operand not 16-byte aligned: {instruction}")
+        report.check(not faults, f"{name}: XMM stack operands only after realigning ESP, constant-pool "
+                     f"operands 16-byte aligned" + (f" (first fault: {faults[0]})" if faults else ""))
+    for absent in sorted(listed - found):
+        report.check(False, f"listed in scripts/dll-sse2-functions.txt but absent: {absent}")
+    if found == listed:
+        report.check(True, f"SSE code only in the {len(listed)} functions of scripts/dll-sse2-functions.txt")
 
 
 def finish(report):
