@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev valgrind
   lld wine32:i386 gcc-mingw-w64-i686-win32-runtime  # scripts/run-i686.sh: 32-bit Wine, libgcc_s_dw2-1.dll
   llvm  # llvm-symbolizer: readable stacks in sanitizer and fuzzer reports
+  qemu-user  # qemu-i386: the i686 repair's alignment test on kernels without 32-bit support
 )
 
 missing=()
