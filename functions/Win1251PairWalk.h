@@ -78,9 +78,9 @@ static_assert(LetterTableHasCyrillicShape(), "every letter is D0/D1 followed by 
 // Membership of a pair in the letter table, one bit per PairIndex; valid
 // only for pairs of Cyrillic shape, which IsLetterPair checks first.
 struct LetterPairBits {
-  std::uint64_t words[2] = {};
+  std::uint32_t words[4] = {};  // 32-bit words: one shift on IA-32 too
 
-  constexpr bool Has(std::size_t index) const { return (words[index / 64] >> (index % 64)) & 1u; }
+  constexpr bool Has(std::size_t index) const { return (words[index / 32] >> (index % 32)) & 1u; }
   constexpr int Count() const {
     int count = 0;
     for (std::size_t index = 0; index < 128; ++index) count += Has(index) ? 1 : 0;
@@ -92,7 +92,7 @@ constexpr LetterPairBits BuildLetterPairBits() {
   LetterPairBits bits;
   for (std::size_t at = 0; TableByte(at) != 0; at += 2) {
     const std::size_t index = PairIndex(TableByte(at), TableByte(at + 1));
-    bits.words[index / 64] |= std::uint64_t{1} << (index % 64);
+    bits.words[index / 32] |= std::uint32_t{1} << (index % 32);
   }
   return bits;
 }

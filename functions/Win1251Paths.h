@@ -3,7 +3,9 @@
 // processor: the scalar one runs anywhere, the SSE2 one on x86 processors
 // that have SSE2. Both give the same bytes; tests call each directly.
 
-#include "functions/Win1251Repair.h"
+#include <cstddef>
+
+struct TextExtent;  // functions/Win1251Repair.h
 
 #if (defined(__i386__) || defined(__x86_64__)) && !defined(QL_WIN1251_SCALAR_ONLY)
 #define QL_WIN1251_SSE2 1

@@ -11,6 +11,9 @@
 
 #include <cstddef>
 
+#include "functions/ProcessorSse2.h"
+#include "functions/Win1251Paths.h"
+
 // True when the pair walk meets the UTF-8 encoding of a Russian letter other
 // than Ё and ё.
 bool ContainsRussianLetter(const char* text) noexcept;
@@ -29,10 +32,20 @@ struct TextExtent {
   std::size_t firstHigh;
 };
 
-TextExtent MeasureText(const char* text) noexcept;
+inline TextExtent MeasureText(const char* text) noexcept {
+#if QL_WIN1251_SSE2
+  if (ProcessorHasSse2()) return win1251::MeasureSse2(text);
+#endif
+  return win1251::MeasureScalar(text);
+}
 
 // Writes the repaired form of the text `in`, as MeasureText measured it, and
 // a terminator to `out`, which holds RepairBufferSize(extent.length) bytes
 // and does not overlap the input. Returns the output length without
 // terminator. Uses SSE2 where the processor has it, with the same result.
-std::size_t RepairWin1251(const char* in, TextExtent extent, char* out) noexcept;
+inline std::size_t RepairWin1251(const char* in, TextExtent extent, char* out) noexcept {
+#if QL_WIN1251_SSE2
+  if (ProcessorHasSse2()) return win1251::RepairSse2(in, extent, out);
+#endif
+  return win1251::RepairScalar(in, extent, out);
+}

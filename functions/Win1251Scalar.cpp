@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "functions/Win1251PairWalk.h"
-#include "functions/Win1251Paths.h"
+#include "functions/Win1251Repair.h"
 
 namespace win1251 {
 

@@ -2,7 +2,7 @@
 // and the mis-read letters А..я (C3 80..BF, which become D0 90..D1 8F).
 // Everything else goes through the same table walk as the scalar repair.
 
-#include "functions/Win1251Paths.h"
+#include "functions/Win1251Repair.h"
 
 #if QL_WIN1251_SSE2
 
@@ -213,7 +213,7 @@ QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char*
     CopyBlocks(start, text, extent.length + 1);
     return extent.length;
   }
-  CopyBlocks(start, text, extent.firstHigh);
+  if (extent.firstHigh != 0) CopyBlocks(start, text, extent.firstHigh);
   unsigned char* dst = start + extent.firstHigh;
 
   for (;;) {
@@ -225,9 +225,14 @@ QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char*
     if (rest < 16 && RepairBufferSize(extent.length) - static_cast<std::size_t>(dst - start) >= 16) {
       // The last bytes as one block, padded with zeros: they pass as ASCII,
       // and the first of them is the output's terminator.
-      alignas(16) unsigned char padded[16] = {};
-      if (extent.length < 16) CopyShort(padded, src, rest);
-      const __m128i bytes = extent.length < 16 ? LoadAligned(padded) : LastBytes(end, rest);
+      __m128i bytes;
+      if (extent.length >= 16) {
+        bytes = LastBytes(end, rest);
+      } else {
+        alignas(16) unsigned char padded[16] = {};
+        CopyShort(padded, src, rest);
+        bytes = LoadAligned(padded);
+      }
       const __m128i leads = Leads(bytes), trails = Trails(bytes);
       if (OnlyAsciiAndLetterPairs(bytes, leads, trails)) {
         Store(dst, ConvertLetterPairs(bytes, leads, trails));
