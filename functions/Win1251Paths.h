@@ -25,6 +25,11 @@ std::size_t RepairScalar(const char* in, TextExtent extent, char* out) noexcept;
 TextExtent MeasureSse2(const char* text) noexcept;
 std::size_t RepairSse2(const char* in, TextExtent extent, char* out) noexcept;
 #endif
+#if QL_WIN1251_SSE2 && defined(__x86_64__)
+// On x86_64 the C library's strlen outruns MeasureSse2; the first byte at or
+// above 0x80 is then searched within the known length.
+TextExtent MeasureWithStrlen(const char* text) noexcept;
+#endif
 
 }  // namespace win1251
 

@@ -33,7 +33,9 @@ struct TextExtent {
 };
 
 inline TextExtent MeasureText(const char* text) noexcept {
-#if QL_WIN1251_SSE2
+#if QL_WIN1251_SSE2 && defined(__x86_64__)
+  return win1251::MeasureWithStrlen(text);
+#elif QL_WIN1251_SSE2
   if (ProcessorHasSse2()) return win1251::MeasureSse2(text);
 #endif
   return win1251::MeasureScalar(text);

@@ -79,6 +79,16 @@ QL_SSE2_INLINE void CopyBlocks(unsigned char* out, const unsigned char* in, std:
   if (done < size) Store(out + size - 16, Load(in + size - 16));
 }
 
+// Copies a whole text, or the ASCII before its first high byte: by 16-byte
+// moves on IA-32, where the C runtime is the game's and may be slow.
+QL_SSE2_INLINE void CopyText(unsigned char* out, const unsigned char* in, std::size_t size) {
+#if defined(__i386__)
+  CopyBlocks(out, in, size);
+#else
+  std::memcpy(out, in, size);
+#endif
+}
+
 QL_SSE2_INLINE __m128i Leads(__m128i bytes) { return _mm_cmpeq_epi8(bytes, Bytes(0xC3)); }
 QL_SSE2_INLINE __m128i Trails(__m128i bytes) { return _mm_cmplt_epi8(bytes, Bytes(0xC0)); }  // signed: 80..BF
 
@@ -171,6 +181,23 @@ QL_SSE2_FUNCTION QL_READS_WHOLE_ALIGNED_BLOCKS TextExtent MeasureSse2(const char
   return {static_cast<std::size_t>(block + __builtin_ctz(ZeroMask(LoadAligned(block))) - start), firstHigh};
 }
 
+#if defined(__x86_64__)
+QL_SSE2_FUNCTION TextExtent MeasureWithStrlen(const char* text) noexcept {
+  const auto* const start = reinterpret_cast<const unsigned char*>(text);
+  const std::size_t length = std::strlen(text);
+  std::size_t at = 0;
+  for (; length - at >= 64; at += 64) {
+    const __m128i a = Load(start + at), b = Load(start + at + 16), c = Load(start + at + 32), d = Load(start + at + 48);
+    if (HighMask(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) break;
+  }
+  for (; length - at >= 16; at += 16) {
+    if (const unsigned highs = HighMask(Load(start + at))) return {length, at + __builtin_ctz(highs)};
+  }
+  while (at < length && start[at] < 0x80) ++at;
+  return {length, at};
+}
+#endif
+
 struct Cursor {
   const unsigned char* src;
   unsigned char* dst;
@@ -210,10 +237,10 @@ QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char*
   auto* const start = reinterpret_cast<unsigned char*>(out);
   // ASCII, or a correctly encoded letter at the first high byte: unchanged.
   if (src == end || IsLetterPair(src[0], src[1])) {
-    CopyBlocks(start, text, extent.length + 1);
+    CopyText(start, text, extent.length + 1);
     return extent.length;
   }
-  if (extent.firstHigh != 0) CopyBlocks(start, text, extent.firstHigh);
+  if (extent.firstHigh != 0) CopyText(start, text, extent.firstHigh);
   unsigned char* dst = start + extent.firstHigh;
 
   for (;;) {
@@ -243,7 +270,7 @@ QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char*
     const unsigned char* walked = src;
     unsigned char* written = dst;
     if (!WalkUntil(walked, rest > 16 ? src + 16 : end, end, written)) {
-      CopyBlocks(start, text, extent.length + 1);
+      CopyText(start, text, extent.length + 1);
       return extent.length;
     }
     src = walked;

@@ -126,6 +126,9 @@ const Implementation kImplementations[] = {
 #if QL_WIN1251_SSE2
     {"SSE2", win1251::MeasureSse2, win1251::RepairSse2},
 #endif
+#if QL_WIN1251_SSE2 && defined(__x86_64__)
+    {"SSE2 after strlen", win1251::MeasureWithStrlen, win1251::RepairSse2},
+#endif
 };
 
 struct GuardedRun {
