@@ -203,9 +203,12 @@ struct Cursor {
   unsigned char* dst;
 };
 
-// 16 bytes a step, while 16 remain and they are ASCII or mis-read letters;
-// a function of its own, so that its pointers stay in registers.
-QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end) noexcept {
+// 16 bytes a step while they are ASCII or mis-read letters, then the last
+// bytes as one block when the text has 16 bytes before its end and the
+// output room for a block; a function of its own, so that its pointers stay
+// in registers. At the text's end, the output's terminator is written.
+QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end, const unsigned char* text,
+                                      const unsigned char* outputEnd) noexcept {
   const unsigned char* src = at.src;
   unsigned char* dst = at.dst;
   while (end - src >= 16) {
@@ -217,11 +220,22 @@ QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end) noexc
       continue;
     }
     const __m128i leads = Leads(bytes), trails = Trails(bytes);
-    if (!OnlyAsciiAndLetterPairs(bytes, leads, trails)) break;
+    if (!OnlyAsciiAndLetterPairs(bytes, leads, trails)) return {src, dst};
     Store(dst, ConvertLetterPairs(bytes, leads, trails));
     const std::size_t taken = src[15] == 0xC3 ? 15 : 16;
     src += taken;
     dst += taken;
+  }
+  // The last bytes shifted into one block: the zeros after them pass as
+  // ASCII, and the first of them is the terminator.
+  const auto rest = static_cast<std::size_t>(end - src);
+  if (rest != 0 && end - text >= 16 && outputEnd - dst >= 16) {
+    const __m128i bytes = LastBytes(end, rest);
+    const __m128i leads = Leads(bytes), trails = Trails(bytes);
+    if (OnlyAsciiAndLetterPairs(bytes, leads, trails)) {
+      Store(dst, ConvertLetterPairs(bytes, leads, trails));
+      return {end, dst + rest};
+    }
   }
   return {src, dst};
 }
@@ -244,22 +258,16 @@ QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char*
   unsigned char* dst = start + extent.firstHigh;
 
   for (;;) {
-    const Cursor reached = ConvertBlocks({src, dst}, end);
+    const Cursor reached = ConvertBlocks({src, dst}, end, text, start + RepairBufferSize(extent.length));
     src = reached.src;
     dst = reached.dst;
     if (src >= end) break;
     const auto rest = static_cast<std::size_t>(end - src);
-    if (rest < 16 && RepairBufferSize(extent.length) - static_cast<std::size_t>(dst - start) >= 16) {
-      // The last bytes as one block, padded with zeros: they pass as ASCII,
-      // and the first of them is the output's terminator.
-      __m128i bytes;
-      if (extent.length >= 16) {
-        bytes = LastBytes(end, rest);
-      } else {
-        alignas(16) unsigned char padded[16] = {};
-        CopyShort(padded, src, rest);
-        bytes = LoadAligned(padded);
-      }
+    if (extent.length < 16 && RepairBufferSize(extent.length) - static_cast<std::size_t>(dst - start) >= 16) {
+      // A short text as one block, padded with zeros as above.
+      alignas(16) unsigned char padded[16] = {};
+      CopyShort(padded, src, rest);
+      const __m128i bytes = LoadAligned(padded);
       const __m128i leads = Leads(bytes), trails = Trails(bytes);
       if (OnlyAsciiAndLetterPairs(bytes, leads, trails)) {
         Store(dst, ConvertLetterPairs(bytes, leads, trails));
