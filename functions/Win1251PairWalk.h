@@ -195,16 +195,17 @@ inline void CopyBytes(unsigned char* out, const unsigned char* in, std::size_t s
 #endif
 }
 
-// One step of the pair walk at `src`, before `end`: an ASCII byte and the
-// ASCII run after it, or one pair through the table. False, with nothing
-// consumed, at a Russian letter pair: the text then stays as it is.
-inline bool WalkStep(const unsigned char*& src, const unsigned char* end, unsigned char*& dst) {
+// One step of the pair walk at `src`, before `stop` (at most the terminator):
+// an ASCII byte and the ASCII run after it up to `stop`, or one pair through
+// the table. False, with nothing consumed, at a Russian letter pair: the text
+// then stays as it is.
+inline bool WalkStep(const unsigned char*& src, const unsigned char* stop, unsigned char*& dst) {
   const unsigned lead = src[0];
   if (lead < 0x80) {
     // A lone ASCII byte, as a space between words, costs no run set-up.
     *dst++ = static_cast<unsigned char>(lead);
     ++src;
-    if (*src < 0x80) CopyAsciiRun(src, end, dst);
+    if (*src < 0x80) CopyAsciiRun(src, stop, dst);
     return true;
   }
   const unsigned trail = src[1];  // the terminator after a lone lead byte
@@ -216,9 +217,14 @@ inline bool WalkStep(const unsigned char*& src, const unsigned char* end, unsign
   return true;
 }
 
-// Walks from `src` until it reaches `stop` (at most `end`, the terminator):
-// false at a Russian letter pair, which the text then keeps unchanged.
-bool WalkUntil(const unsigned char*& src, const unsigned char* stop, const unsigned char* end,
-               unsigned char*& dst) noexcept;
+// Where a walk stands in the input and the output.
+struct Cursor {
+  const unsigned char* src;
+  unsigned char* dst;
+};
+
+// Walks from `at` until it reaches `stop` (at most the terminator). A null
+// `src` tells it met a Russian letter pair: the text then stays unchanged.
+Cursor WalkUntil(Cursor at, const unsigned char* stop) noexcept;
 
 }  // namespace win1251

@@ -70,16 +70,11 @@ QL_READS_WHOLE_ALIGNED_BLOCKS TextExtent MeasureScalar(const char* text) noexcep
   return {static_cast<std::size_t>(at - start), firstHigh};
 }
 
-bool WalkUntil(const unsigned char*& src, const unsigned char* stop, const unsigned char* end,
-               unsigned char*& dst) noexcept {
-  const unsigned char* at = src;
-  unsigned char* to = dst;
-  bool walked = true;
-  while (at < stop && (walked = WalkStep(at, end, to))) {
+Cursor WalkUntil(Cursor at, const unsigned char* stop) noexcept {
+  while (at.src < stop) {
+    if (!WalkStep(at.src, stop, at.dst)) return {nullptr, at.dst};
   }
-  src = at;
-  dst = to;
-  return walked;
+  return at;
 }
 
 std::size_t RepairScalar(const char* in, TextExtent extent, char* out) noexcept {
@@ -93,13 +88,13 @@ std::size_t RepairScalar(const char* in, TextExtent extent, char* out) noexcept 
     return extent.length;
   }
   CopyBytes(start, text, extent.firstHigh);
-  unsigned char* dst = start + extent.firstHigh;
-  if (!WalkUntil(src, end, end, dst)) {
+  const Cursor walked = WalkUntil({src, start + extent.firstHigh}, end);
+  if (!walked.src) {
     CopyBytes(start, text, extent.length + 1);
     return extent.length;
   }
-  *dst = 0;
-  return static_cast<std::size_t>(dst - start);
+  *walked.dst = 0;
+  return static_cast<std::size_t>(walked.dst - start);
 }
 
 }  // namespace win1251

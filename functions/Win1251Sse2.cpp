@@ -198,11 +198,6 @@ QL_SSE2_FUNCTION TextExtent MeasureWithStrlen(const char* text) noexcept {
 }
 #endif
 
-struct Cursor {
-  const unsigned char* src;
-  unsigned char* dst;
-};
-
 // 16 bytes a step while they are ASCII or mis-read letters, then the last
 // bytes as one block when the text has 16 bytes before its end and the
 // output room for a block; a function of its own, so that its pointers stay
@@ -275,14 +270,13 @@ QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char*
       }
     }
     // Through the rest of this block, or to the end, by the table walk.
-    const unsigned char* walked = src;
-    unsigned char* written = dst;
-    if (!WalkUntil(walked, rest > 16 ? src + 16 : end, end, written)) {
+    const Cursor walked = WalkUntil({src, dst}, rest > 16 ? src + 16 : end);
+    if (!walked.src) {
       CopyText(start, text, extent.length + 1);
       return extent.length;
     }
-    src = walked;
-    dst = written;
+    src = walked.src;
+    dst = walked.dst;
   }
   *dst = 0;
   return static_cast<std::size_t>(dst - start);
