@@ -30,23 +30,28 @@ Word ZeroBytes(Word word) { return (word - kOnes) & ~word & kHighs; }
 // Non-zero when a byte of `word` is zero or at least 0x80.
 Word ZeroOrHighBytes(Word word) { return ((word - kOnes) | word) & kHighs; }
 
+// The first word from the aligned `at` on that `hit` accepts, four a step;
+// each read only when the one before held no terminator.
+template <typename Test>
+QL_READS_WHOLE_ALIGNED_BLOCKS const unsigned char* FirstWordWhere(const unsigned char* at, Test hit) {
+  for (;; at += 4 * sizeof(Word)) {
+    if (hit(LoadWord(at))) return at;
+    if (hit(LoadWord(at + sizeof(Word)))) return at + sizeof(Word);
+    if (hit(LoadWord(at + 2 * sizeof(Word)))) return at + 2 * sizeof(Word);
+    if (hit(LoadWord(at + 3 * sizeof(Word)))) return at + 3 * sizeof(Word);
+  }
+}
+
 }  // namespace
 
 QL_READS_WHOLE_ALIGNED_BLOCKS TextExtent MeasureScalar(const char* text) noexcept {
   const auto* const start = reinterpret_cast<const unsigned char*>(text);
   const unsigned char* at = start;
   // Up to the first zero or high byte: byte by byte to a word boundary, then
-  // by words (the next one read only when this one holds no terminator),
-  // then byte by byte inside the word that holds it.
+  // by words, then byte by byte inside the word that holds it.
   while (!IsWordAligned(at) && IsPlainAscii(*at)) ++at;
   if (IsPlainAscii(*at)) {
-    for (;; at += 2 * sizeof(Word)) {
-      if (ZeroOrHighBytes(LoadWord(at))) break;
-      if (ZeroOrHighBytes(LoadWord(at + sizeof(Word)))) {
-        at += sizeof(Word);
-        break;
-      }
-    }
+    at = FirstWordWhere(at, ZeroOrHighBytes);
     while (IsPlainAscii(*at)) ++at;
   }
   if (*at == 0) {
@@ -58,13 +63,7 @@ QL_READS_WHOLE_ALIGNED_BLOCKS TextExtent MeasureScalar(const char* text) noexcep
   ++at;
   while (!IsWordAligned(at) && *at != 0) ++at;
   if (*at != 0) {
-    for (;; at += 2 * sizeof(Word)) {
-      if (ZeroBytes(LoadWord(at))) break;
-      if (ZeroBytes(LoadWord(at + sizeof(Word)))) {
-        at += sizeof(Word);
-        break;
-      }
-    }
+    at = FirstWordWhere(at, ZeroBytes);
     while (*at != 0) ++at;
   }
   return {static_cast<std::size_t>(at - start), firstHigh};
