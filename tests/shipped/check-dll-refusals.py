@@ -67,7 +67,7 @@ def expect_refusal(label, dll, reason):
                          capture_output=True, text=True)
     failures = [line for line in run.stdout.splitlines() if line.startswith("FAIL")]
     ok = run.returncode != 0 and len(failures) == 1 and re.search(reason, failures[0])
-    print(("ok:   " if ok else "FAIL: ") + label + (f": {failures[0]}" if ok else ""))
+    print(("ok:   " if ok else "FAIL: ") + label + (f" ({failures[0][len('FAIL: '):]})" if ok else ""))
     if not ok:
         print("\n".join("    " + line for line in failures or run.stdout.splitlines()[-3:]))
     return bool(ok)
