@@ -60,6 +60,7 @@ QL_SSE2_INLINE void CopyShort(unsigned char* out, const unsigned char* in, std::
   }
 }
 
+#if defined(__i386__)
 // Copies `size` bytes, 64 a step, the last piece as one 16-byte move that
 // may overlap what was copied before it.
 QL_SSE2_INLINE void CopyBlocks(unsigned char* out, const unsigned char* in, std::size_t size) {
@@ -78,6 +79,7 @@ QL_SSE2_INLINE void CopyBlocks(unsigned char* out, const unsigned char* in, std:
   for (; size - done >= 16; done += 16) Store(out + done, Load(in + done));
   if (done < size) Store(out + size - 16, Load(in + size - 16));
 }
+#endif
 
 // Copies a whole text, or the ASCII before its first high byte: by 16-byte
 // moves on IA-32, where the C runtime is the game's and may be slow.
