@@ -25,6 +25,7 @@ run ctest --preset native
 shipped=build/shipped
 run scripts/package.sh "$shipped"
 run scripts/check-dll.sh "$shipped/quiverleaf_extensions.dll"
+run tests/shipped/check-dll-xp.sh "$shipped"
 run tests/shipped/reproducible-build.sh "$shipped"
 run tests/shipped/symbolize-example.sh "$shipped" build/reproducible/out-no-debug-info/quiverleaf_extensions.dll
 # The same DLL run in 32-bit Windows processes under Wine, against a game
