@@ -2,7 +2,8 @@
 # Static checks of the shipped plug-in, run on the stripped DLL players get:
 #   scripts/check-dll.sh [--symbols FILE] [DLL]   (default dist/quiverleaf_extensions.dll)
 # PE header (i386 DLL, relocations, DYNAMIC_BASE, NX_COMPAT, no W+X section),
-# exactly the two exports, exactly the imports of scripts/dll-imports.txt, the
+# exactly the two exports, exactly the imports of scripts/dll-imports.txt, none
+# of them nor the header asking for a Windows newer than XP SP3, the
 # version resource with its source commit, no SSE/AVX/MMX instruction, the
 # game's fixed addresses as unrelocated literals, and, with the symbols of
 # the same build (by default from quiverleaf_extensions-symbols.zip beside the
