@@ -26,6 +26,7 @@ run ctest --preset native
 shipped=build/shipped
 run scripts/package.sh "$shipped"
 run scripts/check-dll.sh "$shipped/quiverleaf_extensions.dll"
+run tests/shipped/check-dll-xp.sh "$shipped"
 run tests/shipped/check-dll-refusals.py "$shipped"
 # Its SSE2 repair at every stack alignment the game may leave, under qemu-i386.
 run tests/shipped/repair-alignment.sh

@@ -41,6 +41,12 @@ ABSOLUTE_OPERAND = re.compile(r"(?<![$\w])0x([0-9a-f]+)(?![\w(])")
 UNALIGNED_MOVE = re.compile(r"\t(movdqu|movup[sd]|mov[dq]|movs[sd]|mov[lh]p[sd]|pinsrw|pextrw)\s")
 REALIGNMENT = re.compile(r"\tand\s+\$0xfffffff0,%esp$")
 
+# Windows releases in order, as dll-imports.txt names them; the game ran on
+# Windows XP SP3, so nothing may need a later one.
+WINDOWS_VERSIONS = ["2000", "XP", "XP-SP1", "XP-SP2", "XP-SP3", "Vista", "7", "8", "8.1", "10", "11"]
+OLDEST_WINDOWS = "XP-SP3"
+OLDEST_WINDOWS_NUMBER = (5, 1)
+
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_FILE_DLL = 0x2000
 DYNAMIC_BASE = 0x0040
@@ -77,6 +83,8 @@ class Image:
         optional = pe + 24
         self.magic = struct.unpack_from("<H", self.data, optional)[0]
         self.image_base = struct.unpack_from("<I", self.data, optional + 28)[0]
+        self.os_version = struct.unpack_from("<HH", self.data, optional + 40)
+        self.subsystem_version = struct.unpack_from("<HH", self.data, optional + 48)
         self.dll_characteristics = struct.unpack_from("<H", self.data, optional + 70)[0]
         self.directories = [struct.unpack_from("<II", self.data, optional + 96 + 8 * i)
                             for i in range(16)]
@@ -226,9 +234,26 @@ def expected_lines(name):
         return {line.strip() for line in f if line.strip() and not line.startswith("#")}
 
 
-def check_exact_list(report, found, list_name, what):
+def imports_with_versions():
+    """The reviewed imports, 'dll function', each with its first Windows."""
+    versions = {}
+    for line in expected_lines("dll-imports.txt"):
+        dll, function, version = (line.split() + ["", ""])[:3]
+        versions[f"{dll} {function}"] = version
+    return versions
+
+
+def check_import_versions(report, versions):
+    too_new = [f"{name} ({version or 'no version'})" for name, version in sorted(versions.items())
+               if version not in WINDOWS_VERSIONS
+               or WINDOWS_VERSIONS.index(version) > WINDOWS_VERSIONS.index(OLDEST_WINDOWS)]
+    report.check(not too_new, f"imports: every one in Windows {OLDEST_WINDOWS}"
+                 + (f" (not: {', '.join(too_new)})" if too_new else ""))
+
+
+def check_exact_list(report, found, list_name, what, listed=None):
     """found must be exactly the reviewed list: anything new fails until listed."""
-    listed = expected_lines(list_name)
+    listed = expected_lines(list_name) if listed is None else listed
     for extra in sorted(found - listed):
         report.check(False, f"{what}: not in scripts/{list_name}: {extra}")
     for gone in sorted(listed - found):
@@ -275,7 +300,13 @@ def main():
     exports = image.exports()
     report.check(exports == ["SKSEPlugin_Load", "SKSEPlugin_Query"],
                  f"exports exactly SKSEPlugin_Load SKSEPlugin_Query (found: {' '.join(exports)})")
-    check_exact_list(report, image.imports(), "dll-imports.txt", "imports")
+    versions = imports_with_versions()
+    check_exact_list(report, image.imports(), "dll-imports.txt", "imports", set(versions))
+    check_import_versions(report, versions)
+    for what, version in (("operating system", image.os_version), ("subsystem", image.subsystem_version)):
+        report.check(version <= OLDEST_WINDOWS_NUMBER,
+                     f"{what} version {version[0]}.{version[1]} at most "
+                     f"{OLDEST_WINDOWS_NUMBER[0]}.{OLDEST_WINDOWS_NUMBER[1]} (Windows XP)")
 
     resource = next((image.section_bytes(s) for s in image.sections if s["name"] == ".rsrc"), b"")
     text = resource.decode("utf-16-le", errors="replace")
