@@ -20,11 +20,16 @@ run cmake --build --preset native
 run ctest --preset native
 
 # The shipped DLL and archives, built exactly as ./build.sh builds them but
-# into build/shipped/: checked statically, rebuilt elsewhere to prove the
-# bytes reproducible, and its symbols tried on a crash offset.
+# into build/shipped/: checked statically (and broken copies refused),
+# rebuilt elsewhere to prove the bytes reproducible, and its symbols tried on
+# a crash offset.
 shipped=build/shipped
 run scripts/package.sh "$shipped"
 run scripts/check-dll.sh "$shipped/quiverleaf_extensions.dll"
+run tests/shipped/check-dll-xp.sh "$shipped"
+run tests/shipped/check-dll-refusals.py "$shipped"
+# Its SSE2 repair at every stack alignment the game may leave, under qemu-i386.
+run tests/shipped/repair-alignment.sh
 run tests/shipped/reproducible-build.sh "$shipped"
 run tests/shipped/symbolize-example.sh "$shipped" build/reproducible/out-no-debug-info/quiverleaf_extensions.dll
 # The same DLL run in 32-bit Windows processes under Wine, against a game

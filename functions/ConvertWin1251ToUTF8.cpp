@@ -21,10 +21,10 @@ const char* InputText(const FunctionCallRecord& call) {
 }
 
 // Repairs into a new block of `size` bytes, which then replaces the held one.
-const char* RepairIntoNewBlock(const char* text, std::size_t length, std::size_t size) {
+const char* RepairIntoNewBlock(const char* text, TextExtent extent, std::size_t size) {
   ResultBuffer fresh;
   if (!fresh.Reserve(size)) return nullptr;
-  RepairWin1251(text, length, fresh.Data());
+  RepairWin1251(text, extent, fresh.Data());
   repairedText.Swap(fresh);  // the old block goes with `fresh`
   return repairedText.Data();
 }
@@ -33,34 +33,35 @@ const char* RepairIntoNewBlock(const char* text, std::size_t length, std::size_t
 // in the block being written, so it is first moved past the output's reach,
 // or, when the block is too small for that (or far too large to keep), read
 // from the old block while the output goes to a new one.
-const char* RepairPreviousResult(const char* text, std::size_t length) {
+const char* RepairPreviousResult(const char* text, TextExtent extent) {
+  const std::size_t length = extent.length;
   const std::size_t outputSize = RepairBufferSize(length);
   const std::size_t stagedSize = outputSize + length + 1;
   const bool fitsStaged = repairedText.Capacity() >= stagedSize;
   if (!fitsStaged || repairedText.IsOversizedFor(stagedSize)) {
-    if (const char* repaired = RepairIntoNewBlock(text, length, stagedSize)) return repaired;
+    if (const char* repaired = RepairIntoNewBlock(text, extent, stagedSize)) return repaired;
     if (!fitsStaged) return nullptr;
   }
   char* staged = repairedText.Data() + outputSize;
   std::memmove(staged, text, length + 1);
-  RepairWin1251(staged, length, repairedText.Data());
+  RepairWin1251(staged, extent, repairedText.Data());
   return repairedText.Data();
 }
 
 // The repaired text, or null when there is no memory for it.
 const char* Repair(const char* text) {
-  const std::size_t length = std::strlen(text);
-  if (length > kMaxRepairLength / 2) return nullptr;  // leaves room for staging
-  if (repairedText.Contains(text)) return RepairPreviousResult(text, length);
-  const std::size_t outputSize = RepairBufferSize(length);
+  const TextExtent extent = MeasureText(text);
+  if (extent.length > kMaxRepairLength / 2) return nullptr;  // leaves room for staging
+  if (repairedText.Contains(text)) return RepairPreviousResult(text, extent);
+  const std::size_t outputSize = RepairBufferSize(extent.length);
   // After a long text, a short one gets a block of its own size; when there
   // is no memory for that, the large block serves.
   if (repairedText.IsOversizedFor(outputSize)) {
-    if (const char* repaired = RepairIntoNewBlock(text, length, outputSize)) return repaired;
+    if (const char* repaired = RepairIntoNewBlock(text, extent, outputSize)) return repaired;
   }
   char* out = repairedText.Reserve(outputSize);
   if (!out) return nullptr;
-  RepairWin1251(text, length, out);
+  RepairWin1251(text, extent, out);
   return out;
 }
 

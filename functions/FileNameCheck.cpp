@@ -30,13 +30,20 @@ bool IsReservedDeviceName(std::string_view component) {
   for (std::string_view device : kPlainDevices) {
     if (EqualsIgnoringCase(stem, device)) return true;
   }
-  if (stem.size() != 4) return false;
+  if (stem.size() < 4) return false;
   const std::string_view prefix = stem.substr(0, 3);
   if (!EqualsIgnoringCase(prefix, "COM") && !EqualsIgnoringCase(prefix, "LPT")) return false;
-  // COM0-COM9, and the superscript digits 1 2 3 of code page 1252, which
-  // Windows also takes as port numbers.
-  const auto digit = static_cast<unsigned char>(stem[3]);
-  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  // COM0-COM9, and the superscript digits 1 2 3, which Windows also takes as
+  // port numbers: single bytes in code page 1252, two in UTF-8 (a Windows
+  // whose ANSI code page is UTF-8 reads the name so).
+  static constexpr std::array<std::string_view, 6> kSuperscripts{"\xB9",     "\xB2",     "\xB3",
+                                                                 "\xC2\xB9", "\xC2\xB2", "\xC2\xB3"};
+  const std::string_view port = stem.substr(3);
+  if (port.size() == 1 && port[0] >= '0' && port[0] <= '9') return true;
+  for (std::string_view superscript : kSuperscripts) {
+    if (port == superscript) return true;
+  }
+  return false;
 }
 
 std::vector<std::string_view> SplitComponents(std::string_view name) {

@@ -18,5 +18,6 @@
 // - components that are only dots and spaces other than . and ..;
 // - components naming a reserved device (CON, PRN, AUX, NUL, CONIN$,
 //   CONOUT$, COM0-COM9, LPT0-LPT9, and COM or LPT followed by a superscript
-//   1, 2 or 3 in code page 1252), in any case and with or without an extension.
+//   1, 2 or 3 in code page 1252 or in UTF-8), in any case and with or
+//   without an extension.
 std::optional<std::string> ResolveNameBelowRoot(std::string_view name);

@@ -1,19 +1,11 @@
 #include "functions/ResultBuffer.h"
 
-#include <functional>
 #include <new>
 #include <utility>
 
 ResultBuffer::~ResultBuffer() { Release(); }
 
-bool ResultBuffer::Contains(const void* at) const {
-  // std::less orders unrelated pointers too.
-  const std::less<const void*> before;
-  return data_ && !before(at, data_) && before(at, data_ + capacity_);
-}
-
-char* ResultBuffer::Reserve(std::size_t size) noexcept {
-  if (size <= capacity_) return data_;
+char* ResultBuffer::Grow(std::size_t size) noexcept {
   // Growing by half again at least keeps slowly lengthening texts from
   // reallocating on every call.
   const std::size_t headroom = static_cast<std::size_t>(-1) - capacity_;

@@ -3,6 +3,7 @@
 // call to call, so a long session holds one block instead of one per call.
 
 #include <cstddef>
+#include <functional>
 
 class ResultBuffer {
  public:
@@ -14,7 +15,11 @@ class ResultBuffer {
   char* Data() const { return data_; }
   std::size_t Capacity() const { return capacity_; }
   // Whether `at` points into the current block.
-  bool Contains(const void* at) const;
+  bool Contains(const void* at) const {
+    // std::less orders unrelated pointers too.
+    const std::less<const void*> before;
+    return data_ && !before(at, data_) && before(at, data_ + capacity_);
+  }
   // Whether holding the current block for a text of `size` bytes would keep
   // far more memory than the text needs: a large block kept after one long
   // text would otherwise stay for the whole session.
@@ -24,7 +29,7 @@ class ResultBuffer {
 
   // A block of at least `size` bytes; the contents are not kept when it
   // grows. Null, and no block held, when the heap refuses.
-  char* Reserve(std::size_t size) noexcept;
+  char* Reserve(std::size_t size) noexcept { return size <= capacity_ ? data_ : Grow(size); }
   void Swap(ResultBuffer& other) noexcept;
 
   // Blocks of every ResultBuffer in the process: allocated so far, and
@@ -34,6 +39,7 @@ class ResultBuffer {
   static std::size_t HeldBytes() { return heldBytes_; }
 
  private:
+  char* Grow(std::size_t size) noexcept;
   void Release() noexcept;
 
   static constexpr std::size_t kShrinkAbove = std::size_t{1} << 20;

@@ -6,9 +6,13 @@
 // alone, any other byte takes the byte after it as its pair, whatever either
 // byte is. Text holding a correctly encoded Russian letter pair is left as it
 // is; any other text is converted pair by pair through the Windows-1251 code
-// page. Neither step reads past the terminator.
+// page. Neither step reads past the terminator, except that MeasureText may
+// read the rest of the aligned 16-byte block holding it (never another page).
 
 #include <cstddef>
+
+#include "functions/ProcessorSse2.h"
+#include "functions/Win1251Paths.h"
 
 // True when the pair walk meets the UTF-8 encoding of a Russian letter other
 // than Ё and ё.
@@ -21,7 +25,29 @@ inline constexpr std::size_t kMaxRepairLength = (static_cast<std::size_t>(-1) - 
 // yields more than two output bytes, and the terminator needs one more.
 constexpr std::size_t RepairBufferSize(std::size_t length) { return 2 * length + 2; }
 
-// Writes the repaired form of the text `in` of strlen `length`, and a
-// terminator, to `out`, which holds RepairBufferSize(length) bytes and
-// does not overlap the input. Returns the output length without terminator.
-std::size_t RepairWin1251(const char* in, std::size_t length, char* out) noexcept;
+// What one pass over a terminated text finds: its strlen, and where its first
+// byte at or above 0x80 lies (`length` when it is all ASCII).
+struct TextExtent {
+  std::size_t length;
+  std::size_t firstHigh;
+};
+
+inline TextExtent MeasureText(const char* text) noexcept {
+#if QL_WIN1251_SSE2 && defined(__x86_64__)
+  return win1251::MeasureWithStrlen(text);
+#elif QL_WIN1251_SSE2
+  if (ProcessorHasSse2()) return win1251::MeasureSse2(text);
+#endif
+  return win1251::MeasureScalar(text);
+}
+
+// Writes the repaired form of the text `in`, as MeasureText measured it, and
+// a terminator to `out`, which holds RepairBufferSize(extent.length) bytes
+// and does not overlap the input. Returns the output length without
+// terminator. Uses SSE2 where the processor has it, with the same result.
+inline std::size_t RepairWin1251(const char* in, TextExtent extent, char* out) noexcept {
+#if QL_WIN1251_SSE2
+  if (ProcessorHasSse2()) return win1251::RepairSse2(in, extent, out);
+#endif
+  return win1251::RepairScalar(in, extent, out);
+}

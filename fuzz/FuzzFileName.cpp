@@ -41,7 +41,7 @@ std::string Upper(std::string text) {
 }
 
 // CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9, and COM and LPT
-// with a superscript 1, 2 or 3 (code page 1252), name the device whatever
+// with a superscript 1, 2 or 3 (code page 1252 or UTF-8), name the device whatever
 // follows the first dot, and with trailing spaces before it.
 bool NamesADevice(const std::string& component) {
   std::string stem = Upper(component.substr(0, component.find('.')));
@@ -49,9 +49,11 @@ bool NamesADevice(const std::string& component) {
   if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$") {
     return true;
   }
-  if (stem.size() != 4 || (stem.rfind("COM", 0) != 0 && stem.rfind("LPT", 0) != 0)) return false;
-  const auto digit = static_cast<unsigned char>(stem[3]);
-  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  if (stem.rfind("COM", 0) != 0 && stem.rfind("LPT", 0) != 0) return false;
+  const std::string port = stem.substr(3);
+  if (port.size() == 1 && port[0] >= '0' && port[0] <= '9') return true;
+  const std::string superscript = port.size() == 2 && port[0] == '\xC2' ? port.substr(1) : port;
+  return superscript == "\xB9" || superscript == "\xB2" || superscript == "\xB3";
 }
 
 // Where a relative name lands, as components below the root; nothing when it

@@ -135,7 +135,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t bufferSize = RepairBufferSize(text.size());
   FUZZ_CHECK(bufferSize == 2 * text.size() + 2);
   const auto output = std::make_unique<char[]>(bufferSize);
-  const std::size_t length = RepairWin1251(input.get(), text.size(), output.get());
+  const TextExtent extent = MeasureText(input.get());
+  std::size_t firstHigh = 0;
+  while (firstHigh < text.size() && static_cast<unsigned char>(text[firstHigh]) < 0x80) ++firstHigh;
+  FUZZ_CHECK(extent.length == text.size() && extent.firstHigh == firstHigh);
+  const std::size_t length = RepairWin1251(input.get(), extent, output.get());
   FUZZ_CHECK(length == expected.size() && length < bufferSize);
   FUZZ_CHECK(std::memcmp(output.get(), expected.data(), length) == 0 && output[length] == '\0');
 

@@ -9,6 +9,7 @@
 #include "host/os/HostProcess.h"
 
 int main(int argc, char** argv) {
+  host_os::PrepareProcess();
   try {
     return RunHost(host_os::Utf8Arguments(argc, argv));
   } catch (const std::exception& error) {

@@ -26,8 +26,26 @@ FIXED_GAME_ADDRESSES = {
     "UI heap word": 0x01B4012C,
 }
 HANDLERS = ("SKSEScaleform_SaveFile", "SKSEScaleform_ConvertWin1251ToUTF8")
-SSE_PATTERN = re.compile(
-    r"%[xyz]mm\d|%mm\d|mxcsr|\b(sfence|lfence|mfence|movnti|clflush|prefetch\w*|emms)\b")
+# Forbidden in every function: MMX, AVX (VEX/EVEX forms, wider registers,
+# mask registers), MXCSR writes, non-temporal stores, emms.
+FORBIDDEN_PATTERN = re.compile(
+    r"%mm\d|%[yz]mm\d|%k[0-7]\b|\tv\w+\s.*%xmm\d|\t(ldmxcsr|fxrstor\w*|xrstor\w*|movnt\w*|maskmov\w*|f?emms)\b")
+# SSE code, allowed only in the functions of scripts/dll-sse2-functions.txt:
+# any XMM register, and the SSE instructions that name none.
+SSE_PATTERN = re.compile(r"%xmm\d|\t(sfence|lfence|mfence|clflush\w*|prefetch\w*|stmxcsr)\b")
+STACK_OPERAND = re.compile(r"\(%e[sb]p\b")
+# An absolute memory operand: the constant pool (not $immediate, not indexed).
+ABSOLUTE_OPERAND = re.compile(r"(?<![$\w])0x([0-9a-f]+)(?![\w(])")
+# The incoming frame (EBP) stays as the caller left it: only moves that take
+# any alignment may reach it.
+UNALIGNED_MOVE = re.compile(r"\t(movdqu|movup[sd]|mov[dq]|movs[sd]|mov[lh]p[sd]|pinsrw|pextrw)\s")
+REALIGNMENT = re.compile(r"\tand\s+\$0xfffffff0,%esp$")
+
+# Windows releases in order, as dll-imports.txt names them; the game ran on
+# Windows XP SP3, so nothing may need a later one.
+WINDOWS_VERSIONS = ["2000", "XP", "XP-SP1", "XP-SP2", "XP-SP3", "Vista", "7", "8", "8.1", "10", "11"]
+OLDEST_WINDOWS = "XP-SP3"
+OLDEST_WINDOWS_NUMBER = (5, 1)
 
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_FILE_DLL = 0x2000
@@ -65,6 +83,8 @@ class Image:
         optional = pe + 24
         self.magic = struct.unpack_from("<H", self.data, optional)[0]
         self.image_base = struct.unpack_from("<I", self.data, optional + 28)[0]
+        self.os_version = struct.unpack_from("<HH", self.data, optional + 40)
+        self.subsystem_version = struct.unpack_from("<HH", self.data, optional + 48)
         self.dll_characteristics = struct.unpack_from("<H", self.data, optional + 70)[0]
         self.directories = [struct.unpack_from("<II", self.data, optional + 96 + 8 * i)
                             for i in range(16)]
@@ -192,8 +212,10 @@ class Symbols:
         return self.code_by_address.get(address, f"0x{address:08x}")
 
 
-def disassemble(path, start=None, stop=None):
-    command = [OBJDUMP, "-d", "--no-show-raw-insn" if start is not None else "-w", path]
+def disassemble(path, start=None, stop=None, demangle=False):
+    command = [OBJDUMP, "-d", "--no-show-raw-insn" if start is not None or demangle else "-w", path]
+    if demangle:
+        command += ["-C", "-w"]
     if start is not None:
         command += [f"--start-address={start:#x}", f"--stop-address={stop:#x}"]
     return subprocess.run(command, check=True, capture_output=True, text=True).stdout
@@ -212,9 +234,26 @@ def expected_lines(name):
         return {line.strip() for line in f if line.strip() and not line.startswith("#")}
 
 
-def check_exact_list(report, found, list_name, what):
+def imports_with_versions():
+    """The reviewed imports, 'dll function', each with its first Windows."""
+    versions = {}
+    for line in expected_lines("dll-imports.txt"):
+        dll, function, version = (line.split() + ["", ""])[:3]
+        versions[f"{dll} {function}"] = version
+    return versions
+
+
+def check_import_versions(report, versions):
+    too_new = [f"{name} ({version or 'no version'})" for name, version in sorted(versions.items())
+               if version not in WINDOWS_VERSIONS
+               or WINDOWS_VERSIONS.index(version) > WINDOWS_VERSIONS.index(OLDEST_WINDOWS)]
+    report.check(not too_new, f"imports: every one in Windows {OLDEST_WINDOWS}"
+                 + (f" (not: {', '.join(too_new)})" if too_new else ""))
+
+
+def check_exact_list(report, found, list_name, what, listed=None):
     """found must be exactly the reviewed list: anything new fails until listed."""
-    listed = expected_lines(list_name)
+    listed = expected_lines(list_name) if listed is None else listed
     for extra in sorted(found - listed):
         report.check(False, f"{what}: not in scripts/{list_name}: {extra}")
     for gone in sorted(listed - found):
@@ -261,7 +300,13 @@ def main():
     exports = image.exports()
     report.check(exports == ["SKSEPlugin_Load", "SKSEPlugin_Query"],
                  f"exports exactly SKSEPlugin_Load SKSEPlugin_Query (found: {' '.join(exports)})")
-    check_exact_list(report, image.imports(), "dll-imports.txt", "imports")
+    versions = imports_with_versions()
+    check_exact_list(report, image.imports(), "dll-imports.txt", "imports", set(versions))
+    check_import_versions(report, versions)
+    for what, version in (("operating system", image.os_version), ("subsystem", image.subsystem_version)):
+        report.check(version <= OLDEST_WINDOWS_NUMBER,
+                     f"{what} version {version[0]}.{version[1]} at most "
+                     f"{OLDEST_WINDOWS_NUMBER[0]}.{OLDEST_WINDOWS_NUMBER[1]} (Windows XP)")
 
     resource = next((image.section_bytes(s) for s in image.sections if s["name"] == ".rsrc"), b"")
     text = resource.decode("utf-16-le", errors="replace")
@@ -273,10 +318,12 @@ def main():
                  "version resource: quiverleaf_extensions, version 3, source commit "
                  + (value["SourceCommit"].group(1) if value["SourceCommit"] else "missing"))
 
-    # Code: no SSE (the game calls in with 4-byte stack alignment).
+    # Code: nothing that a processor or the game's state may not bear.
     listing = disassemble(args.dll)
-    sse = [line.strip() for line in listing.splitlines() if "\t" in line and SSE_PATTERN.search(line)]
-    report.check(not sse, "no SSE, AVX or MMX instruction" + (f" (first: {sse[0]})" if sse else ""))
+    forbidden = [line.strip() for line in listing.splitlines()
+                 if "\t" in line and FORBIDDEN_PATTERN.search(line)]
+    report.check(not forbidden, "no MMX, AVX, MXCSR write, non-temporal store or emms"
+                 + (f" (first: {forbidden[0]})" if forbidden else ""))
 
     # The game's fixed addresses stay literal: present and never relocated.
     relocated = image.relocated_rvas()
@@ -341,7 +388,55 @@ def main():
                 actions.add(f"constructor {symbols.name_at(image.word(at - image.image_base))}")
                 at += 4
         check_exact_list(report, actions, "dll-load-actions.txt", "load-time actions")
+        check_sse_functions(report, symbols_path)
     return finish(report)
+
+
+def functions_of(path):
+    """(name, [instruction lines]) for each function of the disassembly."""
+    functions = []
+    for line in disassemble(path, demangle=True).splitlines():
+        label = re.match(r"[0-9a-f]+ <(.*)>:$", line)
+        if label:
+            functions.append((re.sub(r" \[clone [^]]*\]", "", label.group(1)), []))
+        elif functions and re.match(r"\s*[0-9a-f]+:\t", line):
+            functions[-1][1].append(line.rstrip())
+    return functions
+
+
+def check_sse_functions(report, path):
+    """SSE code only in the listed functions (and their compiler copies); there
+    no XMM stack operand unless the function realigned ESP before it (the game
+    calls in with ESP only 4-byte aligned), and constant-pool operands 16-byte
+    aligned. The listed functions' SSE2 is chosen at run time."""
+    listed = expected_lines("dll-sse2-functions.txt")
+    found = set()
+    for name, lines in functions_of(path):
+        owner = next((f for f in listed if name.startswith(f + "(")), None)
+        sse = [line for line in lines if SSE_PATTERN.search(line)]
+        if owner is None:
+            if sse:
+                report.check(False, f"SSE code outside scripts/dll-sse2-functions.txt, in {name}: "
+                             + sse[0].split(":", 1)[1].strip())
+            continue
+        found.add(owner)
+        realigned = False
+        faults = []
+        for line in lines:
+            realigned = realigned or bool(REALIGNMENT.search(line))
+            if not SSE_PATTERN.search(line):
+                continue
+            instruction = line.split(":", 1)[1].strip()
+            if STACK_OPERAND.search(line) and not (realigned and ("(%esp" in line or UNALIGNED_MOVE.search(line))):
+                faults.append(f"stack operand without realigned ESP: {instruction}")
+            if any(int(a, 16) % 16 for a in ABSOLUTE_OPERAND.findall(line.split("\t")[-1])):
+                faults.append(f"constant-pool operand not 16-byte aligned: {instruction}")
+        report.check(not faults, f"{name}: XMM stack operands only after realigning ESP, constant-pool "
+                     f"operands 16-byte aligned" + (f" (first fault: {faults[0]})" if faults else ""))
+    for absent in sorted(listed - found):
+        report.check(False, f"listed in scripts/dll-sse2-functions.txt but absent: {absent}")
+    if found == listed:
+        report.check(True, f"SSE code only in the {len(listed)} functions of scripts/dll-sse2-functions.txt")
 
 
 def finish(report):

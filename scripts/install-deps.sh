@@ -11,9 +11,9 @@ packages=(
   lld wine32:i386 gcc-mingw-w64-i686-win32-runtime  # scripts/run-i686.sh: 32-bit Wine, libgcc_s_dw2-1.dll
   llvm  # llvm-symbolizer: readable stacks in sanitizer and fuzzer reports
 )
-# scripts/run-i686.sh: qemu-i386 where the kernel does not run 32-bit
-# programs; without the recommended qemu-user-binfmt, which would register
-# it with the kernel for every i386 program.
+# qemu-i386 where the kernel does not run 32-bit programs (scripts/run-i686.sh,
+# the i686 repair's alignment test); without the recommended qemu-user-binfmt,
+# which would register it with the kernel for every i386 program.
 bare_packages=(qemu-user)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }

@@ -30,24 +30,51 @@ bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Opens the temporary file, a stale one included, and locks it. The lock is
-// held until after the rename, so a second saver of the same target fails
-// here instead of mixing its text into ours. A file renamed or removed by a
-// saver that held the lock before us is no longer at the name: try again.
-int OpenLockedTemporary(const std::string& temporary) {
+// What sits at the temporary name is dealt with by name and never written
+// through: a link, FIFO, socket or device is unlinked; a regular file is
+// unlinked only when nobody holds its lock (a crashed save's leftover), and
+// only while it is still the file at that name; a directory is left alone
+// and fails the save. False when the name cannot be cleared.
+bool ClearTemporaryName(const std::string& temporary) {
+  struct stat named {};
+  if (lstat(temporary.c_str(), &named) != 0) return errno == ENOENT;
+  if (S_ISDIR(named.st_mode)) return false;
+  if (!S_ISREG(named.st_mode) || named.st_nlink != 1) return unlink(temporary.c_str()) == 0 || errno == ENOENT;
+
+  // Opened only to take the lock: a saver that is still writing holds it.
+  constexpr int kProbe = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  int file = open(temporary.c_str(), O_RDONLY | kProbe);
+  if (file < 0 && errno == EACCES) file = open(temporary.c_str(), O_WRONLY | kProbe);
+  if (file < 0) return errno == ENOENT || errno == ELOOP;  // gone or replaced: look again
+  struct stat opened {};
+  const bool ours = flock(file, LOCK_EX | LOCK_NB) == 0 && fstat(file, &opened) == 0;
+  // A saver that held the lock before us may have renamed this file into
+  // place meanwhile: then it is no longer at the name and stays.
+  struct stat now {};
+  if (ours && lstat(temporary.c_str(), &now) == 0 && SameFile(now, opened)) unlink(temporary.c_str());
+  close(file);
+  return ours;
+}
+
+// A new temporary file of our own, locked. The lock is held until after the
+// rename, so a second saver of the same target fails instead of mixing its
+// text into ours. Another saver may take the new file for a leftover and
+// remove it before we lock it: then it is no longer at the name, and we
+// look again.
+int CreateLockedTemporary(const std::string& temporary) {
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-    const int file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (file < 0) return -1;
-    struct stat opened {};
-    struct stat named {};
-    if (flock(file, LOCK_EX | LOCK_NB) != 0 || fstat(file, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-      close(file);
+    if (!ClearTemporaryName(temporary)) return -1;
+    const int file =
+        open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (file < 0) {
+      if (errno == EEXIST) continue;
       return -1;
     }
-    if (lstat(temporary.c_str(), &named) == 0 && SameFile(opened, named)) {
-      if (ftruncate(file, 0) == 0) return file;
-      close(file);
-      return -1;
+    struct stat opened {};
+    struct stat named {};
+    if (flock(file, LOCK_EX | LOCK_NB) == 0 && fstat(file, &opened) == 0 && opened.st_nlink == 1 &&
+        lstat(temporary.c_str(), &named) == 0 && SameFile(opened, named)) {
+      return file;
     }
     close(file);
   }
@@ -95,7 +122,7 @@ ReplaceOutcome ReplaceFileContents(const char* path, std::span<const std::byte> 
 
   const std::string temporary = TemporaryNameFor(target, PATH_MAX - 1, NAME_MAX);
   if (temporary.empty()) return ReplaceOutcome::kOpenFailed;
-  const int file = OpenLockedTemporary(temporary);
+  const int file = CreateLockedTemporary(temporary);
   if (file < 0) return ReplaceOutcome::kOpenFailed;
 
   // The replacement keeps the old file's permissions, as rewriting it in place would.

@@ -19,12 +19,13 @@ LogFile LogFile::OpenDenyWrite(const char* name) {
   const NativePath path(name);
   if (!path.c_str()) return LogFile();
   // Without blocking: a FIFO at the name would otherwise hang the load until
-  // a reader came. Only a regular file is a log; anything else is unusable,
-  // so the fallback names apply.
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
+  // a reader came. Only a regular file of one name is a log: emptying a file
+  // that a link leads to, or one with other names, would wipe a file that is
+  // not ours. Anything else is unusable, so the fallback names apply.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW, 0666);
   if (fd < 0) return LogFile();
   struct stat status {};
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || fcntl(fd, F_SETFL, 0) != 0 ||
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1 || fcntl(fd, F_SETFL, 0) != 0 ||
       flock(fd, LOCK_EX | LOCK_NB) != 0 || ftruncate(fd, 0) != 0) {
     close(fd);
     return LogFile();

@@ -1,5 +1,8 @@
 #include "os/FileReplace.h"
 #include "os/TemporaryName.h"
+#include "os/windows/DirectOpen.h"
+#include "os/windows/ExtendedPath.h"
+#include "os/windows/LaterKernel32.h"
 
 #include <windows.h>
 
@@ -11,6 +14,16 @@ namespace os {
 namespace {
 
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr std::size_t kLongestPath = 32767 - 1;  // of a \\?\ path, without its terminator
+constexpr std::size_t kLongestName = 255;
+constexpr int kCreateAttempts = 8;
+// A temporary file is held without sharing: a second saver of the same
+// target fails to open it, and nobody can read, link or rename it meanwhile.
+constexpr DWORD kShareNothing = 0;
+
+bool IsFolder(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
 
 bool WriteAll(HANDLE file, std::span<const std::byte> bytes) {
   constexpr std::size_t kChunk = 1u << 20;
@@ -25,78 +38,124 @@ bool WriteAll(HANDLE file, std::span<const std::byte> bytes) {
   return true;
 }
 
-std::wstring FullWidePath(const char* path) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, path, -1, wide.data(), length);
-  const DWORD fullLength = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (fullLength == 0) return {};
-  std::wstring full(fullLength, L'\0');
-  const DWORD written = GetFullPathNameW(wide.c_str(), fullLength, full.data(), nullptr);
-  if (written == 0 || written >= fullLength) return {};
-  full.resize(written);
-  return full;
+// Deletes the open file when its handle closes; false where the system
+// cannot do that through a handle (before Vista) or refuses.
+bool DeleteOnClose(HANDLE file) {
+  const SetFileInformationByHandleFunction setInformation = FindSetFileInformationByHandle();
+  if (setInformation == nullptr) return false;
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return setInformation(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
-// A request to rename a file over `target`; empty when the path is unusable.
-std::vector<unsigned char> RenameRequestFor(const char* target) {
-  const std::wstring destination = FullWidePath(target);
-  if (destination.empty()) return {};
-  std::vector<unsigned char> request(sizeof(FILE_RENAME_INFO) + destination.size() * sizeof(wchar_t));
+// What sits at the temporary name is dealt with by name and never written
+// through. A link is removed as a link; a stale file, the leftover of a
+// crashed save, is removed unless someone holds it (another saver of the same
+// target: the save then fails cleanly); a folder is left alone and fails the
+// save. False when the name cannot be cleared.
+bool ClearTemporaryName(const std::wstring& temporary) {
+  const DWORD attributes = GetFileAttributesW(temporary.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // the next create tells
+  if (IsFolder(attributes)) return false;
+  // A link is opened as itself where the system can; see IsOpenedDirectly
+  // for where it cannot.
+  const HANDLE found = CreateFileW(temporary.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareNothing, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (found == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(found, &info) || IsFolder(info.dwFileAttributes) ||
+      !IsOpenedDirectly(found, temporary)) {
+    CloseHandle(found);
+    return false;
+  }
+  if (DeleteOnClose(found)) return CloseHandle(found) != 0;
+  // Before Vista, by name once closed: such a system has no file links, and
+  // RemoveDirectoryW takes a junction away without what it leads to.
+  CloseHandle(found);
+  const bool linkToFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return (linkToFolder ? RemoveDirectoryW(temporary.c_str()) : DeleteFileW(temporary.c_str())) != 0;
+}
+
+// A temporary file this save creates, held until it has taken the target's
+// place; INVALID_HANDLE_VALUE when the name cannot be had.
+HANDLE CreateFreshTemporary(const std::wstring& temporary) {
+  for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+    const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, kShareNothing, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    if (!ClearTemporaryName(temporary)) break;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+// A request to rename a file over `target`.
+std::vector<unsigned char> RenameRequestFor(const std::wstring& target) {
+  std::vector<unsigned char> request(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(request.data());
   info->ReplaceIfExists = TRUE;
   info->RootDirectory = nullptr;
-  info->FileNameLength = static_cast<DWORD>(destination.size() * sizeof(wchar_t));
-  destination.copy(info->FileName, destination.size());
+  info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+  target.copy(info->FileName, target.size());
   return request;
 }
 
-// Renamed through the open handle, so the file stays ours until it is the
-// target: no other saver can slip its text in between.
-bool RenameOver(HANDLE file, std::vector<unsigned char>& request) {
-  return SetFileInformationByHandle(file, FileRenameInfo, request.data(),
-                                    static_cast<DWORD>(request.size())) != 0;
+// The temporary file, complete, takes the target's place. Renamed through the
+// open handle, so the file stays ours until it is the target: no other saver
+// can slip its text in between. Before Vista it is closed first and renamed
+// by name. The handle is closed either way.
+bool MoveIntoPlace(HANDLE file, const std::wstring& temporary, const std::wstring& target,
+                   std::vector<unsigned char>& request) {
+  if (const SetFileInformationByHandleFunction setInformation = FindSetFileInformationByHandle()) {
+    const bool renamed =
+        setInformation(file, FileRenameInfo, request.data(), static_cast<DWORD>(request.size())) != 0;
+    if (!renamed) DeleteOnClose(file);
+    CloseHandle(file);
+    return renamed;
+  }
+  CloseHandle(file);
+  if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  DeleteFileW(temporary.c_str());
+  return false;
 }
 
-ReplaceOutcome Discard(HANDLE file, ReplaceOutcome outcome) {
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+ReplaceOutcome Discard(HANDLE file, const std::wstring& temporary, ReplaceOutcome outcome) {
+  const bool deleted = DeleteOnClose(file);
   CloseHandle(file);
+  if (!deleted) DeleteFileW(temporary.c_str());
   return outcome;
 }
 
 }  // namespace
 
 ReplaceOutcome ReplaceFileContents(const char* path, std::span<const std::byte> bytes) {
+  // One form of the path for every step, so that the attribute check, the
+  // temporary file and the rename all judge the same file however long the
+  // path is.
+  const std::wstring target = ExtendedLengthPath(path);
+  if (target.empty()) return ReplaceOutcome::kOpenFailed;
+
   // A rename would replace a read-only target under Wine.
-  const DWORD targetAttributes = GetFileAttributesA(path);
+  const DWORD targetAttributes = GetFileAttributesW(target.c_str());
   const bool targetExists = targetAttributes != INVALID_FILE_ATTRIBUTES;
   if (targetExists && (targetAttributes & FILE_ATTRIBUTE_READONLY) != 0) return ReplaceOutcome::kOpenFailed;
 
   // Everything that allocates comes before the temporary file exists: a
   // failure after that must not leave it behind.
-  const std::string temporary = TemporaryNameFor(path, MAX_PATH - 1, 255);
+  const std::wstring temporary = TemporaryNameFor(target, kLongestPath, kLongestName);
   if (temporary.empty()) return ReplaceOutcome::kOpenFailed;
-  std::vector<unsigned char> renameRequest = RenameRequestFor(path);
-  if (renameRequest.empty()) return ReplaceOutcome::kOpenFailed;
-  // Without sharing: a second saver of the same target fails here. OPEN_ALWAYS
-  // and then cutting to zero also reuses a stale hidden or system file, where
-  // CREATE_ALWAYS with normal attributes would fail on Windows.
-  const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::vector<unsigned char> renameRequest = RenameRequestFor(target);
+  const HANDLE file = CreateFreshTemporary(temporary);
   if (file == INVALID_HANDLE_VALUE) return ReplaceOutcome::kOpenFailed;
-  if (!SetEndOfFile(file)) return Discard(file, ReplaceOutcome::kOpenFailed);
 
-  if (!WriteAll(file, bytes)) return Discard(file, ReplaceOutcome::kWriteFailed);
-  if (!RenameOver(file, renameRequest)) return Discard(file, ReplaceOutcome::kOpenFailed);
-  CloseHandle(file);
+  if (!WriteAll(file, bytes)) return Discard(file, temporary, ReplaceOutcome::kWriteFailed);
+  if (!MoveIntoPlace(file, temporary, target, renameRequest)) return ReplaceOutcome::kOpenFailed;
 
   // What the user set on the old file stays on the new one.
   if (targetExists && (targetAttributes & kKeptAttributes) != 0) {
-    const DWORD now = GetFileAttributesA(path);
-    if (now != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, now | (targetAttributes & kKeptAttributes));
+    const DWORD now = GetFileAttributesW(target.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(target.c_str(), now | (targetAttributes & kKeptAttributes));
   }
   return ReplaceOutcome::kReplaced;
 }

@@ -70,6 +70,16 @@ expect_call 1 false saveFile '../x.txt' 'hi'
 expect_stderr "SaveFile: File name not allowed: ../x.txt"
 [ ! -e "$dir/x.txt" ] || fail "saveFile wrote above the host's directory"
 
+# Past the file-size limit the save answers false and the old file stays;
+# the host is not killed by the signal such a write raises.
+if [ "$wine" = 0 ]; then
+  printf old >"$dir/app/big.txt"
+  status=$( (ulimit -f 1; "${runner[@]}" "$dir/app/$name" saveFile big.txt "$(head -c 4096 /dev/zero | tr '\0' x)" \
+    >"$dir/stdout" 2>/dev/null; echo $?) )
+  [ "$status" = 1 ] && [ "$(cat "$dir/stdout")" = false ] || fail "saveFile past the file-size limit: status $status"
+  expect_bytes "$dir/app/big.txt" "6f 6c 64"
+fi
+
 # --wide: UTF-16LE without a byte-order mark.
 expect_call 0 true --wide saveFile w.txt 'Привет'
 expect_bytes "$dir/app/w.txt" "1f 04 40 04 38 04 32 04 35 04 42 04"

@@ -31,6 +31,8 @@ TEST(FileNameCheckTest, AcceptsNamesThatStayBelowTheRoot) {
       {"nullable.txt", "nullable.txt"},
       {"conx\\auxiliary.log", "conx\\auxiliary.log"},
       {"...x", "...x"},
+      {"com\xC2\xB9x", "com\xC2\xB9x"},
+      {"lpt\xC2\xB4.txt", "lpt\xC2\xB4.txt"},
   };
   for (const Accepted& accepted : cases) {
     SCOPED_TRACE(accepted.name);
@@ -53,6 +55,7 @@ TEST(FileNameCheckTest, RefusesNamesThatLeaveTheRootOrNameNoFile) {
       "nul", "NUL.txt", "nul.txt ", "nul .txt", "con", "con.", "Con.tar.gz", "prn", "aux.h",
       "com1", "COM9.log", "lpt1", "Lpt9", "a\\con\\b", "nul\\x.txt", "x\\aux",
       "com0", "LPT0.txt", "com\xB9", "COM\xB2.log", "lpt\xB3 .txt", "CONIN$", "conout$.txt",
+      "COM\xC2\xB9", "LPT\xC2\xB2.txt", "a\\lpt\xC2\xB3 .log",
       "a\\CONOUT$. \\b", "nul. .",
   };
   for (const char* name : cases) {

@@ -1,5 +1,6 @@
 // The repair core against a model built from the published Windows-1251 code
-// page and a plain two-pass reference of the pair walk.
+// page and a plain two-pass reference of the pair walk; every implementation
+// (scalar, SSE2 where built, and the one the processor gets) alike.
 
 #include "functions/Win1251Repair.h"
 
@@ -7,9 +8,17 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
+
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+#include "functions/Win1251Paths.h"
 
 namespace {
 
@@ -105,9 +114,23 @@ std::string Hex(const std::string& bytes) {
 constexpr char kCanary = static_cast<char>(0xEE);
 constexpr std::size_t kCanaryLength = 16;
 
-// Runs both entry points with the input at the very end of its own heap
-// block, so a read past the terminator leaves the block, and with canary
-// bytes after the output buffer to catch writes past RepairBufferSize.
+struct Implementation {
+  const char* name;
+  TextExtent (*measure)(const char*) noexcept;
+  std::size_t (*repair)(const char*, TextExtent, char*) noexcept;
+};
+
+const Implementation kImplementations[] = {
+    {"as dispatched", MeasureText, RepairWin1251},
+    {"scalar", win1251::MeasureScalar, win1251::RepairScalar},
+#if QL_WIN1251_SSE2
+    {"SSE2", win1251::MeasureSse2, win1251::RepairSse2},
+#endif
+#if QL_WIN1251_SSE2 && defined(__x86_64__)
+    {"SSE2 after strlen", win1251::MeasureWithStrlen, win1251::RepairSse2},
+#endif
+};
+
 struct GuardedRun {
   std::string output;
   std::size_t returnedLength;
@@ -115,20 +138,49 @@ struct GuardedRun {
   bool outputOverran;
 };
 
-GuardedRun RunGuarded(const std::string& text) {
-  // Exactly the text and its terminator.
-  const std::vector<char> input(text.c_str(), text.c_str() + text.size() + 1);
-  std::vector<char> output(RepairBufferSize(text.size()) + kCanaryLength, kCanary);
+// Runs one implementation on the terminated text at `input`, with canary
+// bytes after the output buffer to catch writes past RepairBufferSize, and
+// checks what it measured.
+GuardedRun RunOne(const Implementation& implementation, const char* input) {
+  const std::size_t length = std::strlen(input);
+  std::size_t firstHigh = 0;
+  while (firstHigh < length && static_cast<unsigned char>(input[firstHigh]) < 0x80) ++firstHigh;
+  const TextExtent extent = implementation.measure(input);
+  EXPECT_TRUE(extent.length == length && extent.firstHigh == firstHigh)
+      << implementation.name << " measures " << extent.length << "/" << extent.firstHigh << ", expected "
+      << length << "/" << firstHigh;
 
+  std::vector<char> output(RepairBufferSize(length) + kCanaryLength, kCanary);
   GuardedRun run;
-  run.detected = ContainsRussianLetter(input.data());
-  run.returnedLength = RepairWin1251(input.data(), text.size(), output.data());
+  run.detected = ContainsRussianLetter(input);
+  run.returnedLength = implementation.repair(input, {length, firstHigh}, output.data());
   run.output = std::string(output.data());
   run.outputOverran = false;
-  for (std::size_t at = RepairBufferSize(text.size()); at < output.size(); ++at) {
+  for (std::size_t at = RepairBufferSize(length); at < output.size(); ++at) {
     if (output[at] != kCanary) run.outputOverran = true;
   }
   return run;
+}
+
+// Every implementation on the text at `input`; each must give what the
+// first gives, which is returned.
+GuardedRun RunAll(const char* input) {
+  const GuardedRun first = RunOne(kImplementations[0], input);
+  for (std::size_t at = 1; at < std::size(kImplementations); ++at) {
+    const Implementation& implementation = kImplementations[at];
+    const GuardedRun run = RunOne(implementation, input);
+    EXPECT_TRUE(run.output == first.output && run.returnedLength == first.returnedLength &&
+                run.outputOverran == first.outputOverran)
+        << implementation.name << " differs from " << kImplementations[0].name << " on " << Hex(input);
+  }
+  return first;
+}
+
+// The input is exactly the text and its terminator in its own heap block,
+// so a read past the terminator leaves the block.
+GuardedRun RunGuarded(const std::string& text) {
+  const std::vector<char> input(text.c_str(), text.c_str() + text.size() + 1);
+  return RunAll(input.data());
 }
 
 void ExpectMatchesReference(const std::string& text) {
@@ -295,5 +347,60 @@ TEST(Win1251Repair, RandomTextsMatchTheReference) {
     ExpectMatchesReference(generator.Next(5000, round % 2 == 0));
   }
 }
+
+// Texts of every length up to 64 that take each way through the 16-byte
+// steps: ASCII, mis-read letters between spaces, correct Russian, a letter
+// after mis-read ones, and a random mix; every one cut at every length.
+std::vector<std::string> TextsOfEveryShape() {
+  const std::string letters = Bytes({0xC3, 0x8F, 0xC3, 0xB0, 0xC3, 0xA8, 0xC3, 0xA2, 0xC3, 0xA5, 0xC3, 0xB2}) + " ";
+  const std::string russian = Bytes({0xD0, 0x9F, 0xD1, 0x80, 0xD0, 0xB8}) + " ";
+  std::string ascii, misread, correct, lateLetter;
+  while (misread.size() < 64) misread += letters;
+  while (correct.size() < 64) correct += russian;
+  for (unsigned at = 0; at < 64; ++at) ascii += static_cast<char>(0x20 + (at * 7) % 0x5F);
+  for (unsigned at = 0; lateLetter.size() < 64; ++at) {
+    lateLetter += at % 9 == 8 ? Bytes({0xD0, 0x9F}) : Bytes({0xC3, 0x80 + (at * 5) % 0x40});
+  }
+  TextGenerator generator(7);
+  std::vector<std::string> texts;
+  for (std::size_t length = 0; length <= 64; ++length) {
+    const std::string mixed = generator.Next(40, length % 2 == 0);
+    for (const std::string& whole : {ascii, misread, correct, lateLetter, mixed}) texts.push_back(whole.substr(0, length));
+  }
+  return texts;
+}
+
+TEST(Win1251Repair, EveryLengthAtEverySourceAlignment) {
+  std::vector<char> buffer(64 + 16 + 16);
+  auto* const aligned = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(buffer.data()) + 15) & ~std::uintptr_t{15});
+  for (const std::string& text : TextsOfEveryShape()) {
+    for (std::size_t offset = 0; offset < 16; ++offset) {
+      std::memcpy(aligned + offset, text.c_str(), text.size() + 1);
+      const GuardedRun run = RunAll(aligned + offset);
+      ASSERT_EQ(Hex(run.output), Hex(ReferenceRepair(text))) << "offset " << offset;
+      ASSERT_FALSE(run.outputOverran) << Hex(text);
+    }
+  }
+}
+
+#if __has_include(<sys/mman.h>)
+// The measuring reads whole aligned blocks: with the text at the start of a
+// page that has none before it, or its terminator on the last byte of a page
+// that has none after it, nothing may fault.
+TEST(Win1251Repair, TextsAtTheEdgesOfAPageBetweenUnmappedOnes) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  void* mapping = mmap(nullptr, 3 * page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(mapping, MAP_FAILED);
+  char* const pageStart = static_cast<char*>(mapping) + page;
+  ASSERT_EQ(mprotect(pageStart, page, PROT_READ | PROT_WRITE), 0);
+  for (const std::string& text : TextsOfEveryShape()) {
+    for (char* const at : {pageStart + text.size() % 16, pageStart + page - text.size() - 1}) {
+      std::memcpy(at, text.c_str(), text.size() + 1);
+      ASSERT_EQ(Hex(RunAll(at).output), Hex(ReferenceRepair(text)));
+    }
+  }
+  munmap(mapping, 3 * page);
+}
+#endif
 
 }  // namespace

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -20,6 +23,10 @@
 
 #include "harness/FreshProcess.h"
 #include "harness/TestFiles.h"
+#include "harness/TestLinks.h"
+#if defined(_WIN32)
+#include "harness/HiddenFunctions.h"
+#endif
 
 namespace {
 
@@ -67,7 +74,115 @@ TEST(FileReplaceTest, NamesTheTemporaryFileFromTheTargetWithinThePathLimits) {
   EXPECT_EQ(os::TemporaryNameFor("d\\x.txt", 5, 255), "");
 }
 
+// A target beside whose temporary name something was put that leads to a
+// file outside: that file must keep its bytes whatever the save does.
+struct Planted {
+  std::string directory;
+  std::string target;     // as the plug-in passes it
+  std::string temporary;  // where the planted thing sits
+  std::string outside;    // the file it leads to
+};
+
+Planted PlantBesideTarget() {
+  const std::string outsideDirectory = test_files::MakeScratchDirectory("outside");
+  WriteAll(outsideDirectory + "/victim", "not the game's");
+  const std::string directory = test_files::MakeScratchDirectory("replace");
+  WriteAll(directory + "/x.txt", "old");
+  return {directory, NameInWorkingDirectory(directory) + "\\x.txt", directory + "/.x.txt.quiverleaf-tmp",
+          outsideDirectory + "/victim"};
+}
+
+TEST(FileReplaceTest, AHardLinkAtTheTemporaryNameIsRemovedNotWritten) {
+  const Planted planted = PlantBesideTarget();
+  ASSERT_TRUE(test_files::MakeHardLink(planted.outside, planted.temporary));
+  EXPECT_EQ(os::ReplaceFileContents(planted.target.c_str(), Bytes("new")), os::ReplaceOutcome::kReplaced);
+  EXPECT_EQ(ReadAll(planted.directory + "/x.txt"), "new");
+  EXPECT_EQ(ReadAll(planted.outside), "not the game's");
+  EXPECT_EQ(ListDirectory(planted.directory), "x.txt");
+}
+
+TEST(FileReplaceTest, AFolderAtTheTemporaryNameFailsTheSaveAndStays) {
+  const Planted planted = PlantBesideTarget();
+  fs::create_directory(planted.temporary);
+  WriteAll(planted.temporary + "/inside", "kept");
+  EXPECT_EQ(os::ReplaceFileContents(planted.target.c_str(), Bytes("new")), os::ReplaceOutcome::kOpenFailed);
+  EXPECT_EQ(ReadAll(planted.directory + "/x.txt"), "old");
+  EXPECT_EQ(ReadAll(planted.temporary + "/inside"), "kept");
+}
+
 #if defined(_WIN32)
+// Wine cannot remove a link to a file without deleting what it leads to, so
+// there the save fails; Windows removes the link. Either way nothing outside
+// is written, moved or deleted.
+TEST(FileReplaceTest, ASymbolicLinkAtTheTemporaryNameIsNeverFollowed) {
+  const Planted planted = PlantBesideTarget();
+  ASSERT_TRUE(test_files::MakeSymbolicLink("../" + fs::path(planted.outside).parent_path().filename().string() +
+                                               "/victim",
+                                           planted.temporary));
+  const os::ReplaceOutcome outcome = os::ReplaceFileContents(planted.target.c_str(), Bytes("new"));
+  EXPECT_EQ(ReadAll(planted.outside), "not the game's");
+  EXPECT_EQ(ReadAll(planted.directory + "/x.txt"), outcome == os::ReplaceOutcome::kReplaced ? "new" : "old");
+}
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+std::string ReadWide(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "(unreadable)";
+  char bytes[64];
+  DWORD read = 0;
+  ReadFile(file, bytes, sizeof bytes, &read, nullptr);
+  CloseHandle(file);
+  return std::string(bytes, read);
+}
+
+// Past MAX_PATH the narrow attribute check used to fail and be skipped while
+// the rename went through: a read-only target was overwritten.
+TEST(FileReplaceTest, JudgesATargetPastMaxPathAsAnyOther) {
+  const std::string directory = test_files::MakeScratchDirectory("replace");
+  std::string deep;
+  std::wstring folder = L"\\\\?\\" + Wide(directory);
+  for (const char letter : {'d', 'e'}) {
+    deep += "\\" + std::string(100, letter);
+    folder += L"\\" + std::wstring(100, static_cast<wchar_t>(letter));
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  }
+  const std::string name = std::string(50, 'x') + ".txt";
+  const std::wstring file = folder + L"\\" + Wide(name);
+  const HANDLE created = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(created, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(created, "old", 3, &written, nullptr);
+  CloseHandle(created);
+  ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+
+  const std::string target = NameInWorkingDirectory(directory) + deep + "\\" + name;
+  ASSERT_GT(target.size(), static_cast<std::size_t>(MAX_PATH));
+  EXPECT_EQ(os::ReplaceFileContents(target.c_str(), Bytes("new")), os::ReplaceOutcome::kOpenFailed);
+  EXPECT_EQ(ReadWide(file), "old");
+  EXPECT_EQ(GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+            static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+
+  ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(os::ReplaceFileContents(target.c_str(), Bytes("new")), os::ReplaceOutcome::kReplaced);
+  EXPECT_EQ(ReadWide(file), "new");
+  EXPECT_NE(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+}
+
+// Windows XP has neither the rename nor the delete through a handle: the
+// closed temporary file is moved into place by name.
+TEST(FileReplaceTest, ReplacesWithoutTheFunctionsNewerThanWindowsXp) {
+  const std::string directory = test_files::MakeScratchDirectory("replace");
+  WriteAll(directory + "/x.txt", "old");
+  WriteAll(directory + "/.x.txt.quiverleaf-tmp", "a crashed save's");
+  const test_windows::HiddenFunctions xp({"SetFileInformationByHandle", "GetFinalPathNameByHandleW"});
+  ASSERT_TRUE(xp.Installed());
+  const std::string target = NameInWorkingDirectory(directory) + "\\x.txt";
+  EXPECT_EQ(os::ReplaceFileContents(target.c_str(), Bytes("new")), os::ReplaceOutcome::kReplaced);
+  EXPECT_EQ(ReadAll(directory + "/x.txt"), "new");
+  EXPECT_EQ(ListDirectory(directory), "x.txt");
+}
+
 TEST(FileReplaceTest, KeepsHiddenAndSystemAndReusesAHiddenLeftover) {
   const std::string directory = test_files::MakeScratchDirectory("replace");
   WriteAll(directory + "/x.txt", "old");
@@ -124,6 +239,65 @@ TEST(FileReplaceTest, ASecondSaverOfTheSameTargetFailsCleanly) {
   EXPECT_EQ(os::ReplaceFileContents(target.c_str(), Bytes("second")), os::ReplaceOutcome::kOpenFailed);
   EXPECT_EQ(ReadAll(directory + "/x.txt"), "old");
   close(held);
+}
+
+TEST(FileReplaceTest, ASymbolicLinkAtTheTemporaryNameIsRemovedNotFollowed) {
+  const Planted planted = PlantBesideTarget();
+  ASSERT_EQ(chmod(planted.outside.c_str(), 0600), 0);
+  ASSERT_TRUE(test_files::MakeSymbolicLink(planted.outside, planted.temporary));
+  EXPECT_EQ(os::ReplaceFileContents(planted.target.c_str(), Bytes("new")), os::ReplaceOutcome::kReplaced);
+  EXPECT_EQ(ReadAll(planted.directory + "/x.txt"), "new");
+  EXPECT_EQ(ReadAll(planted.outside), "not the game's");
+  struct stat status {};
+  ASSERT_EQ(stat(planted.outside.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  EXPECT_EQ(ListDirectory(planted.directory), "x.txt");
+}
+
+// Opening a FIFO for writing waits for a reader: the child's alarm turns a
+// hang into a failure.
+TEST(FileReplaceTest, AFifoAtTheTemporaryNameIsRemovedWithoutWaiting) {
+  const Planted planted = PlantBesideTarget();
+  ASSERT_EQ(mkfifo(planted.temporary.c_str(), 0666), 0);
+  EXPECT_IN_FRESH_PROCESS({
+    alarm(5);
+    CHECK_IN_CHILD(os::ReplaceFileContents(planted.target.c_str(), Bytes("new")) == os::ReplaceOutcome::kReplaced);
+    CHECK_IN_CHILD(ReadAll(planted.directory + "/x.txt") == "new");
+    CHECK_IN_CHILD(ListDirectory(planted.directory) == "x.txt");
+  });
+}
+
+// Savers of one target at once, each with a file description of its own as
+// separate processes have: each either replaces the whole file or fails
+// cleanly, so whenever it is read the target holds one saver's whole text,
+// and no temporary file is left behind.
+TEST(FileReplaceTest, ManySimultaneousSaversNeverMixTheirTexts) {
+  const std::string directory = test_files::MakeScratchDirectory("replace");
+  const std::string target = NameInWorkingDirectory(directory) + "\\x.txt";
+  constexpr int kSavers = 40;
+  constexpr std::size_t kLength = 64 * 1024;
+  const auto textOf = [](int saver) { return std::string(kLength + saver, static_cast<char>('A' + saver % 26)); };
+  const auto isWhole = [&](const std::string& text) {
+    return text.size() >= kLength && text.size() < kLength + kSavers &&
+           text == textOf(static_cast<int>(text.size() - kLength));
+  };
+  std::atomic<int> broken{0};
+  std::vector<std::thread> savers;
+  for (int saver = 0; saver < kSavers; ++saver) {
+    savers.emplace_back([&, saver] {
+      const std::string text = textOf(saver);
+      for (int round = 0; round < 10; ++round) {
+        if (os::ReplaceFileContents(target.c_str(), Bytes(text)) == os::ReplaceOutcome::kReplaced &&
+            !isWhole(ReadAll(directory + "/x.txt"))) {
+          ++broken;
+        }
+      }
+    });
+  }
+  for (std::thread& saver : savers) saver.join();
+  EXPECT_EQ(broken, 0);
+  EXPECT_TRUE(isWhole(ReadAll(directory + "/x.txt")));
+  EXPECT_EQ(ListDirectory(directory), "x.txt");
 }
 
 // Runs as an ordinary user (root turns into nobody first), whom the owner's

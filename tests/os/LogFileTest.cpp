@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "harness/TestFiles.h"
+#include "harness/TestLinks.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -62,6 +64,20 @@ TEST_F(LogFileTest, SecondWriterIsRefusedAndLeavesTheHoldersBytes) {
   EXPECT_TRUE(afterClose.IsOpen());
   afterClose.Close();
   EXPECT_EQ(ReadAll(path_), "");
+}
+
+// Opening a log empties it: a file that a link at the name leads to, or that
+// has other names, is not the log's to empty.
+TEST_F(LogFileTest, RefusesALinkAndAFileWithMoreThanOneName) {
+  const std::string directory = test_files::MakeScratchDirectory("outside");
+  test_files::WriteAll(directory + "/victim", "not the log's");
+  ASSERT_TRUE(test_files::MakeSymbolicLink("../" + std::filesystem::path(directory).filename().string() + "/victim",
+                                           path_));
+  EXPECT_FALSE(os::LogFile::OpenDenyWrite(path_.c_str()).IsOpen());
+  const std::string secondName = path_ + "0";
+  ASSERT_TRUE(test_files::MakeHardLink(directory + "/victim", secondName));
+  EXPECT_FALSE(os::LogFile::OpenDenyWrite(secondName.c_str()).IsOpen());
+  EXPECT_EQ(ReadAll(directory + "/victim"), "not the log's");
 }
 
 #ifndef _WIN32

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 
 namespace host_os {
 
@@ -16,6 +17,9 @@ std::string ExecutableDirectory() {
 }
 
 const char* PluginFileName() { return "quiverleaf_extensions.so"; }
+
+// Ignored, SIGXFSZ leaves the write failing with EFBIG: saveFile answers false.
+void PrepareProcess() { std::signal(SIGXFSZ, SIG_IGN); }
 
 // Arguments are bytes on POSIX; a UTF-8 locale gives UTF-8.
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {

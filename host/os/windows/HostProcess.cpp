@@ -16,6 +16,8 @@ std::string ExecutableDirectory() {
 
 const char* PluginFileName() { return "quiverleaf_extensions.dll"; }
 
+void PrepareProcess() {}
+
 namespace {
 
 std::string ToUtf8(const wchar_t* text) {

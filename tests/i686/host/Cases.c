@@ -233,9 +233,26 @@ static void win1251(const char* dll) {
     letters[2 * i + 1] = (char)(0x80 | (code & 0x3F));
   }
   misread[128] = letters[128] = '\0';
-  repair(movie, misread, letters);
-  repair(movie, PRIVET, PRIVET);
-  repair(movie, "plain ASCII, 42!", "plain ASCII, 42!");
+  /* Mis-read words between spaces (16-byte blocks, one ending on a lead,
+   * and a last short one), and ASCII long enough for 64-byte steps before a
+   * mis-read word and a « that only the table walk converts. */
+  char words[5 * 13 + 1] = "", wordsRepaired[5 * 13 + 1] = "", mixed[160], mixedRepaired[160];
+  for (int i = 0; i < 5; ++i) {
+    strcat(words, PRIVET_MISREAD " ");
+    strcat(wordsRepaired, PRIVET " ");
+  }
+  const char ascii[] = "Plain ASCII prose, long enough to be measured sixty-four bytes at a time: 42!";
+  snprintf(mixed, sizeof mixed, "%s \xC2\xAB" PRIVET_MISREAD, ascii);
+  snprintf(mixedRepaired, sizeof mixedRepaired, "%s \xC2\xAB" PRIVET, ascii);
+  /* At every stack alignment the game may leave at the checked call. */
+  for (checkedCallEspModulo = 0; checkedCallEspModulo < 16; checkedCallEspModulo += 4) {
+    repair(movie, misread, letters);
+    repair(movie, words, wordsRepaired);
+    repair(movie, mixed, mixedRepaired);
+    repair(movie, PRIVET, PRIVET);
+    repair(movie, ascii, ascii);
+  }
+  checkedCallEspModulo = -1;
   const void* held;
   Value args[2] = {managed(string_value(PRIVET_MISREAD), &held), string_value("x")}, result;
   if (call_member(movie, "Win1251ToUTF8", args, 1, &result)) {

@@ -1,6 +1,7 @@
 /* void checked_call_raw(CheckedCall* call), cdecl.
  * Pushes the call's stack words, puts `this` in ECX, loads markers into the
- * registers the callee must preserve, calls, and records what the callee left
+ * registers the callee must preserve, calls (with ESP at a chosen alignment
+ * when asked), and records what the callee left
  * (ESP, EAX, EBX, ESI, EDI, EBP, EFLAGS, x87 control word) for the C side to
  * judge. Its own ESP comes back from memory, so a callee that pops wrongly
  * cannot take the host down with it. Offsets match CheckedCall in Host.c. */
@@ -18,6 +19,17 @@ _checked_call_raw:
         mov [savedEsp], esp
         fnstcw [eax + 60]
         mov ecx, [eax + 8]
+        /* ESP at the callee's entry entryEspModulo modulo 16, unless negative:
+         * before the arguments and the return address it is 4 (argCount + 1)
+         * more. */
+        mov edx, [eax + 64]
+        test edx, edx
+        js 1f
+        lea edx, [edx + ecx * 4 + 4]
+        and edx, 15
+        and esp, -16
+        sub esp, 16
+        add esp, edx
 1:      test ecx, ecx
         jz 2f
         push dword ptr [eax + 12 + ecx * 4 - 4]

@@ -94,16 +94,20 @@ typedef struct CheckedCall {
   uint32_t espBefore, espAfter;
   uint32_t eax, ebx, esi, edi, ebp, eflags;
   uint16_t controlBefore, controlAfter;
+  int32_t entryEspModulo;
 } CheckedCall;
 _Static_assert(offsetof(CheckedCall, espBefore) == 28 && offsetof(CheckedCall, eflags) == 56 &&
-                   offsetof(CheckedCall, controlAfter) == 62,
+                   offsetof(CheckedCall, controlAfter) == 62 && offsetof(CheckedCall, entryEspModulo) == 64,
                "offsets used by CheckedCall.S");
 void checked_call_raw(CheckedCall* call);
+
+int checkedCallEspModulo = -1;
 
 uint32_t call_checked(void* function, bool thiscall, void* self, const char* what, int argCount, ...) {
   va_list args;
   va_start(args, argCount);
-  CheckedCall call = {.function = function, .self = self, .argCount = (uint32_t)argCount};
+  CheckedCall call = {
+      .function = function, .self = self, .argCount = (uint32_t)argCount, .entryEspModulo = checkedCallEspModulo};
   for (int i = 0; i < argCount && i < 4; ++i) call.args[i] = va_arg(args, uint32_t);
   va_end(args);
   currentCall = what;
@@ -115,6 +119,9 @@ uint32_t call_checked(void* function, bool thiscall, void* self, const char* wha
   check(call.ebx == 0xB0B0B0B0u && call.esi == 0x5151515Au && call.edi == 0xD1D1D1D1u && call.ebp == 0xBEBEBEBEu,
         "%s: callee-saved register changed (EBX %08X ESI %08X EDI %08X EBP %08X)", what, (unsigned)call.ebx,
         (unsigned)call.esi, (unsigned)call.edi, (unsigned)call.ebp);
+  check(call.entryEspModulo < 0 || (call.espBefore - 4) % 16 == (uint32_t)call.entryEspModulo,
+        "%s: called with ESP %08X at entry, not %d modulo 16", what, (unsigned)(call.espBefore - 4),
+        (int)call.entryEspModulo);
   check(!(call.eflags & 0x400), "%s: direction flag left set", what);
   check(call.controlAfter == call.controlBefore, "%s: x87 control word %04X became %04X", what, call.controlBefore,
         call.controlAfter);

@@ -27,6 +27,9 @@ const char* root_path(const char* name);
 /* Calls into the plug-in through the checked helper; `what` names the
  * function in a failure. */
 uint32_t call_checked(void* function, bool thiscall, void* self, const char* what, int argCount, ...);
+/* ESP modulo 16 at the entry of the checked calls (the game guarantees only
+ * 4-byte alignment); -1 leaves it as it comes. */
+extern int checkedCallEspModulo;
 
 /* The script extender's side. */
 typedef struct HostSettings {

@@ -1,0 +1,39 @@
+#pragma once
+// The two implementations behind Win1251Repair.h, which picks one per
+// processor: the scalar one runs anywhere, the SSE2 one on x86 processors
+// that have SSE2. Both give the same bytes; tests call each directly.
+
+#include <cstddef>
+
+struct TextExtent;  // functions/Win1251Repair.h
+
+#if (defined(__i386__) || defined(__x86_64__)) && !defined(QL_WIN1251_SCALAR_ONLY)
+#define QL_WIN1251_SSE2 1
+#else
+#define QL_WIN1251_SSE2 0
+#endif
+
+namespace win1251 {
+
+TextExtent MeasureScalar(const char* text) noexcept;
+std::size_t RepairScalar(const char* in, TextExtent extent, char* out) noexcept;
+
+#if QL_WIN1251_SSE2
+// These two, and the block loop RepairSse2 calls, are the only functions
+// with SSE2 instructions; each realigns its own stack and is never inlined
+// (scripts/dll-sse2-functions.txt).
+TextExtent MeasureSse2(const char* text) noexcept;
+std::size_t RepairSse2(const char* in, TextExtent extent, char* out) noexcept;
+#endif
+#if QL_WIN1251_SSE2 && defined(__x86_64__)
+// On x86_64 the C library's strlen outruns MeasureSse2; the first byte at or
+// above 0x80 is then searched within the known length.
+TextExtent MeasureWithStrlen(const char* text) noexcept;
+#endif
+
+}  // namespace win1251
+
+// The measuring functions read whole aligned blocks, and so the bytes after
+// the terminator up to the end of its block; such a block never reaches
+// another page. AddressSanitizer would take that for an overflow.
+#define QL_READS_WHOLE_ALIGNED_BLOCKS __attribute__((no_sanitize_address))

@@ -1,0 +1,289 @@
+// The repair with SSE2, 16 bytes at a time where the length is kept: ASCII,
+// and the mis-read letters А..я (C3 80..BF, which become D0 90..D1 8F).
+// Everything else goes through the same table walk as the scalar repair.
+
+#include "functions/Win1251Repair.h"
+
+#if QL_WIN1251_SSE2
+
+#include <emmintrin.h>
+
+#include <cstdint>
+
+#include "functions/Win1251PairWalk.h"
+
+// The game calls in with ESP only 4-byte aligned while the compiler may keep
+// 16-byte values on the stack: each function realigns its own. None is ever
+// inlined, so no SSE2 instruction lands in code that runs without SSE2.
+#if defined(__i386__)
+#define QL_SSE2_FUNCTION __attribute__((target("sse2"), force_align_arg_pointer, noinline))
+#else
+#define QL_SSE2_FUNCTION __attribute__((target("sse2"), noinline))
+#endif
+// Helpers only ever inlined into those functions.
+#define QL_SSE2_INLINE __attribute__((target("sse2"), always_inline)) inline
+
+namespace win1251 {
+
+namespace {
+
+QL_SSE2_INLINE __m128i LoadAligned(const unsigned char* at) {
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(at));
+}
+QL_SSE2_INLINE __m128i Load(const unsigned char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+QL_SSE2_INLINE void Store(unsigned char* at, __m128i bytes) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(at), bytes);
+}
+QL_SSE2_INLINE __m128i Bytes(unsigned value) { return _mm_set1_epi8(static_cast<char>(value)); }
+
+// One bit per byte, lowest bit first in memory order.
+QL_SSE2_INLINE unsigned ZeroMask(__m128i bytes) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
+}
+QL_SSE2_INLINE unsigned HighMask(__m128i bytes) { return static_cast<unsigned>(_mm_movemask_epi8(bytes)); }
+
+// Whether the aligned block at `at` holds a zero byte, or one at or above
+// 0x80 (both below 1 as signed bytes).
+QL_SSE2_INLINE bool HasZeroOrHigh(const unsigned char* at) {
+  return HighMask(_mm_cmpgt_epi8(Bytes(1), LoadAligned(at))) != 0;
+}
+QL_SSE2_INLINE bool HasZero(const unsigned char* at) { return ZeroMask(LoadAligned(at)) != 0; }
+
+// Copies fewer than 16 bytes with at most four moves.
+QL_SSE2_INLINE void CopyShort(unsigned char* out, const unsigned char* in, std::size_t size) {
+  for (std::size_t piece = 8; piece != 0; piece /= 2) {
+    if (size & piece) {
+      std::memcpy(out, in, piece);
+      out += piece;
+      in += piece;
+    }
+  }
+}
+
+#if defined(__i386__)
+// Copies `size` bytes, 64 a step, the last piece as one 16-byte move that
+// may overlap what was copied before it.
+QL_SSE2_INLINE void CopyBlocks(unsigned char* out, const unsigned char* in, std::size_t size) {
+  if (size < 16) {
+    CopyShort(out, in, size);
+    return;
+  }
+  std::size_t done = 0;
+  for (; size - done >= 64; done += 64) {
+    const __m128i a = Load(in + done), b = Load(in + done + 16), c = Load(in + done + 32), d = Load(in + done + 48);
+    Store(out + done, a);
+    Store(out + done + 16, b);
+    Store(out + done + 32, c);
+    Store(out + done + 48, d);
+  }
+  for (; size - done >= 16; done += 16) Store(out + done, Load(in + done));
+  if (done < size) Store(out + size - 16, Load(in + size - 16));
+}
+#endif
+
+// Copies a whole text, or the ASCII before its first high byte: by 16-byte
+// moves on IA-32, where the C runtime is the game's and may be slow.
+QL_SSE2_INLINE void CopyText(unsigned char* out, const unsigned char* in, std::size_t size) {
+#if defined(__i386__)
+  CopyBlocks(out, in, size);
+#else
+  std::memcpy(out, in, size);
+#endif
+}
+
+QL_SSE2_INLINE __m128i Leads(__m128i bytes) { return _mm_cmpeq_epi8(bytes, Bytes(0xC3)); }
+QL_SSE2_INLINE __m128i Trails(__m128i bytes) { return _mm_cmplt_epi8(bytes, Bytes(0xC0)); }  // signed: 80..BF
+
+// Whether the 16 bytes are only ASCII and whole C3 80..BF pairs, the first
+// starting a pair: the walk would then take exactly these pairs. A lead in
+// the last byte is left for the next block.
+QL_SSE2_INLINE bool OnlyAsciiAndLetterPairs(__m128i bytes, __m128i leads, __m128i trails) {
+  const __m128i unpaired = _mm_or_si128(_mm_andnot_si128(_mm_or_si128(leads, trails), bytes),
+                                        _mm_xor_si128(trails, _mm_slli_si128(leads, 1)));
+  return HighMask(unpaired) == 0;
+}
+
+// C3 80..AF gives D0 90..BF, C3 B0..BF gives D1 80..8F: the trail gains
+// 0x10 or loses 0x30, the lead becomes D0 or D1.
+QL_SSE2_INLINE __m128i ConvertLetterPairs(__m128i bytes, __m128i leads, __m128i trails) {
+  const __m128i lower = _mm_cmplt_epi8(bytes, Bytes(0xB0));  // signed: trails 80..AF
+  const __m128i trailDelta = _mm_and_si128(trails, _mm_add_epi8(_mm_and_si128(lower, Bytes(0x40)), Bytes(0xD0)));
+  const __m128i leadDelta = _mm_and_si128(leads, _mm_add_epi8(_mm_srli_si128(lower, 1), Bytes(0x0E)));
+  return _mm_add_epi8(bytes, _mm_or_si128(trailDelta, leadDelta));
+}
+
+// The `rest` (below 16) bytes before `end` and zeros after them, from the
+// 16 bytes before `end`: no byte past the terminator is read.
+QL_SSE2_INLINE __m128i LastBytes(const unsigned char* end, std::size_t rest) {
+  __m128i bytes = Load(end - 16);
+  const std::size_t shift = 16 - rest;
+  if (shift & 8) bytes = _mm_srli_si128(bytes, 8);
+  if (shift & 4) bytes = _mm_srli_si128(bytes, 4);
+  if (shift & 2) bytes = _mm_srli_si128(bytes, 2);
+  if (shift & 1) bytes = _mm_srli_si128(bytes, 1);
+  return bytes;
+}
+
+}  // namespace
+
+// Aligned 16-byte blocks, each read only when the one before holds no
+// terminator: past the terminator only the rest of its own block is read.
+QL_SSE2_FUNCTION QL_READS_WHOLE_ALIGNED_BLOCKS TextExtent MeasureSse2(const char* text) noexcept {
+  const auto* const start = reinterpret_cast<const unsigned char*>(text);
+  const std::uintptr_t skipped = reinterpret_cast<std::uintptr_t>(text) % 16;
+  const unsigned char* block = start - skipped;
+  // Up to the first zero or high byte, leaving out the bytes before the text.
+  __m128i bytes = LoadAligned(block);
+  unsigned zeros = ZeroMask(bytes) >> skipped << skipped;
+  unsigned highs = HighMask(bytes) >> skipped << skipped;
+  if ((zeros | highs) == 0) {
+    for (block += 16;; block += 64) {
+      if (HasZeroOrHigh(block)) break;
+      if (HasZeroOrHigh(block + 16)) {
+        block += 16;
+        break;
+      }
+      if (HasZeroOrHigh(block + 32)) {
+        block += 32;
+        break;
+      }
+      if (HasZeroOrHigh(block + 48)) {
+        block += 48;
+        break;
+      }
+    }
+    bytes = LoadAligned(block);
+    zeros = ZeroMask(bytes);
+    highs = HighMask(bytes);
+  }
+  if (zeros != 0) {
+    const unsigned end = static_cast<unsigned>(__builtin_ctz(zeros));
+    highs &= (2u << end) - 1;  // none beyond the terminator
+    const auto length = static_cast<std::size_t>(block + end - start);
+    if (highs == 0) return {length, length};
+    return {length, static_cast<std::size_t>(block + __builtin_ctz(highs) - start)};
+  }
+  const auto firstHigh = static_cast<std::size_t>(block + __builtin_ctz(highs) - start);
+  // Then the terminator alone.
+  for (block += 16;; block += 64) {
+    if (HasZero(block)) break;
+    if (HasZero(block + 16)) {
+      block += 16;
+      break;
+    }
+    if (HasZero(block + 32)) {
+      block += 32;
+      break;
+    }
+    if (HasZero(block + 48)) {
+      block += 48;
+      break;
+    }
+  }
+  return {static_cast<std::size_t>(block + __builtin_ctz(ZeroMask(LoadAligned(block))) - start), firstHigh};
+}
+
+#if defined(__x86_64__)
+QL_SSE2_FUNCTION TextExtent MeasureWithStrlen(const char* text) noexcept {
+  const auto* const start = reinterpret_cast<const unsigned char*>(text);
+  const std::size_t length = std::strlen(text);
+  std::size_t at = 0;
+  for (; length - at >= 64; at += 64) {
+    const __m128i a = Load(start + at), b = Load(start + at + 16), c = Load(start + at + 32), d = Load(start + at + 48);
+    if (HighMask(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) break;
+  }
+  for (; length - at >= 16; at += 16) {
+    if (const unsigned highs = HighMask(Load(start + at))) return {length, at + __builtin_ctz(highs)};
+  }
+  while (at < length && start[at] < 0x80) ++at;
+  return {length, at};
+}
+#endif
+
+// 16 bytes a step while they are ASCII or mis-read letters, then the last
+// bytes as one block when the text has 16 bytes before its end and the
+// output room for a block; a function of its own, so that its pointers stay
+// in registers. At the text's end, the output's terminator is written.
+QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end, const unsigned char* text,
+                                      const unsigned char* outputEnd) noexcept {
+  const unsigned char* src = at.src;
+  unsigned char* dst = at.dst;
+  while (end - src >= 16) {
+    const __m128i bytes = Load(src);
+    if (HighMask(bytes) == 0) {
+      Store(dst, bytes);
+      src += 16;
+      dst += 16;
+      continue;
+    }
+    const __m128i leads = Leads(bytes), trails = Trails(bytes);
+    if (!OnlyAsciiAndLetterPairs(bytes, leads, trails)) return {src, dst};
+    Store(dst, ConvertLetterPairs(bytes, leads, trails));
+    const std::size_t taken = src[15] == 0xC3 ? 15 : 16;
+    src += taken;
+    dst += taken;
+  }
+  // The last bytes shifted into one block: the zeros after them pass as
+  // ASCII, and the first of them is the terminator.
+  const auto rest = static_cast<std::size_t>(end - src);
+  if (rest != 0 && end - text >= 16 && outputEnd - dst >= 16) {
+    const __m128i bytes = LastBytes(end, rest);
+    const __m128i leads = Leads(bytes), trails = Trails(bytes);
+    if (OnlyAsciiAndLetterPairs(bytes, leads, trails)) {
+      Store(dst, ConvertLetterPairs(bytes, leads, trails));
+      return {end, dst + rest};
+    }
+  }
+  return {src, dst};
+}
+
+// Stores stay inside RepairBufferSize(length) as in the table walk: after i
+// input bytes at most 1.5 i output bytes are written, and a block is stored
+// whole only when its 16 input bytes lie before `end`, or when the buffer's
+// end is checked first.
+QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char* out) noexcept {
+  const auto* const text = reinterpret_cast<const unsigned char*>(in);
+  const unsigned char* src = text + extent.firstHigh;
+  const unsigned char* const end = text + extent.length;  // the terminator
+  auto* const start = reinterpret_cast<unsigned char*>(out);
+  // ASCII, or a correctly encoded letter at the first high byte: unchanged.
+  if (src == end || IsLetterPair(src[0], src[1])) {
+    CopyText(start, text, extent.length + 1);
+    return extent.length;
+  }
+  if (extent.firstHigh != 0) CopyText(start, text, extent.firstHigh);
+  unsigned char* dst = start + extent.firstHigh;
+
+  for (;;) {
+    const Cursor reached = ConvertBlocks({src, dst}, end, text, start + RepairBufferSize(extent.length));
+    src = reached.src;
+    dst = reached.dst;
+    if (src >= end) break;
+    const auto rest = static_cast<std::size_t>(end - src);
+    if (extent.length < 16 && RepairBufferSize(extent.length) - static_cast<std::size_t>(dst - start) >= 16) {
+      // A short text as one block, padded with zeros as above.
+      alignas(16) unsigned char padded[16] = {};
+      CopyShort(padded, src, rest);
+      const __m128i bytes = LoadAligned(padded);
+      const __m128i leads = Leads(bytes), trails = Trails(bytes);
+      if (OnlyAsciiAndLetterPairs(bytes, leads, trails)) {
+        Store(dst, ConvertLetterPairs(bytes, leads, trails));
+        return static_cast<std::size_t>(dst + rest - start);
+      }
+    }
+    // Through the rest of this block, or to the end, by the table walk.
+    const Cursor walked = WalkUntil({src, dst}, rest > 16 ? src + 16 : end);
+    if (!walked.src) {
+      CopyText(start, text, extent.length + 1);
+      return extent.length;
+    }
+    src = walked.src;
+    dst = walked.dst;
+  }
+  *dst = 0;
+  return static_cast<std::size_t>(dst - start);
+}
+
+}  // namespace win1251
+
+#endif
