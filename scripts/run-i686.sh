@@ -130,11 +130,23 @@ export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 # One wineserver, kept running between processes, so the prefix's services
 # start once per run rather than once per case; it and every process it
 # serves end with the script.
-end_wineserver() { "$wine_dir/wineserver" -k 2>/dev/null; timeout 30 "$wine_dir/wineserver" -w; }
+end_wineserver() {
+  "$wine_dir/wineserver" -k 2>/dev/null
+  timeout 30 "$wine_dir/wineserver" -w
+  # Under qemu-i386 a process can miss its server's end and linger: any
+  # started from this shadow loader ends here too.
+  [ "$way" = qemu ] || return 0
+  local process argv
+  for process in /proc/[0-9]*; do
+    mapfile -d '' -t argv <"$process/cmdline" 2>/dev/null || continue
+    [ "${argv[3]:-}" = "$shadow/lib/wine/wine" ] && kill -KILL "${process#/proc/}" 2>/dev/null
+  done
+  return 0
+}
 mkdir -p "$WINEPREFIX" || fatal "cannot create $WINEPREFIX"
-# A server still running for this prefix is left from a run that was killed.
-"$wine_dir/wineserver" -p 2>/dev/null || { end_wineserver && "$wine_dir/wineserver" -p; } ||
-  fatal "no wineserver starts for $WINEPREFIX"
+# A server or process still there is left from a run that was killed.
+end_wineserver
+"$wine_dir/wineserver" -p || fatal "no wineserver starts for $WINEPREFIX"
 # Long steps run in the background: a signal interrupts `wait` at once,
 # where a command in the foreground would hold the traps until it ended.
 step=
