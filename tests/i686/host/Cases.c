@@ -220,6 +220,38 @@ static void save_file_held(const char* dll) {
   compare_log();
 }
 
+typedef FARPROC(WINAPI* GetProcAddressFn)(HMODULE, LPCSTR);
+static GetProcAddressFn realGetProcAddress;
+static const char* const laterFunctions[] = {"SetFileInformationByHandle", "GetFinalPathNameByHandleW"};
+static unsigned laterLookups; /* bit i: laterFunctions[i] was asked for */
+
+static FARPROC WINAPI xp_get_proc_address(HMODULE module, LPCSTR name) {
+  for (unsigned i = 0; (uintptr_t)name > 0xFFFF && i < 2; ++i) {
+    if (strcmp(name, laterFunctions[i]) != 0) continue;
+    laterLookups |= 1u << i;
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return NULL;
+  }
+  return realGetProcAddress(module, name);
+}
+
+/* Without the kernel32 functions newer than Windows XP, a save still
+ * replaces its file and clears a stale temporary file. */
+static void save_file_xp(const char* dll) {
+  void* movie;
+  if (!start_session(dll, &movie)) return;
+  realGetProcAddress = (GetProcAddressFn)hook_import("kernel32.dll", "GetProcAddress", (void*)xp_get_proc_address);
+  if (!realGetProcAddress) return;
+  write_root_file("xp.txt", "old");
+  write_root_file(".xp.txt.quiverleaf-tmp", "stale");
+  save(movie, string_value("xp.txt"), string_value("new"), true, "SaveFile done");
+  for (unsigned i = 0; i < 2; ++i) check(laterLookups & 1u << i, "saveFile looked %s up", laterFunctions[i]);
+  expect_file("xp.txt", "new", 3);
+  check(GetFileAttributesA(root_path(".xp.txt.quiverleaf-tmp")) == INVALID_FILE_ATTRIBUTES,
+        "the stale temporary file is gone");
+  compare_log();
+}
+
 static void win1251(const char* dll) {
   void* movie;
   if (!start_session(dll, &movie)) return;
@@ -375,6 +407,7 @@ const Case cases[] = {
     {"save_file", save_file},
     {"save_file_refusals", save_file_refusals},
     {"save_file_held", save_file_held},
+    {"save_file_xp", save_file_xp},
     {"win1251", win1251},
     {"heap_refusal", heap_refusal},
     {"malloc_failure", malloc_failure},
