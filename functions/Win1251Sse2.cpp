@@ -49,6 +49,22 @@ QL_SSE2_INLINE bool HasZeroOrHigh(const unsigned char* at) {
 }
 QL_SSE2_INLINE bool HasZero(const unsigned char* at) { return ZeroMask(LoadAligned(at)) != 0; }
 
+// The first aligned block from `block` on that holds a zero byte (with
+// kOrHigh, or a high byte), four blocks a step.
+template <bool kOrHigh>
+QL_SSE2_INLINE bool HasStop(const unsigned char* at) {
+  return kOrHigh ? HasZeroOrHigh(at) : HasZero(at);
+}
+template <bool kOrHigh>
+QL_SSE2_INLINE const unsigned char* FirstBlockWithStop(const unsigned char* block) {
+  for (;; block += 64) {
+    if (HasStop<kOrHigh>(block)) return block;
+    if (HasStop<kOrHigh>(block + 16)) return block + 16;
+    if (HasStop<kOrHigh>(block + 32)) return block + 32;
+    if (HasStop<kOrHigh>(block + 48)) return block + 48;
+  }
+}
+
 // Copies fewer than 16 bytes with at most four moves.
 QL_SSE2_INLINE void CopyShort(unsigned char* out, const unsigned char* in, std::size_t size) {
   for (std::size_t piece = 8; piece != 0; piece /= 2) {
@@ -137,21 +153,7 @@ QL_SSE2_FUNCTION QL_READS_WHOLE_ALIGNED_BLOCKS TextExtent MeasureSse2(const char
   unsigned zeros = ZeroMask(bytes) >> skipped << skipped;
   unsigned highs = HighMask(bytes) >> skipped << skipped;
   if ((zeros | highs) == 0) {
-    for (block += 16;; block += 64) {
-      if (HasZeroOrHigh(block)) break;
-      if (HasZeroOrHigh(block + 16)) {
-        block += 16;
-        break;
-      }
-      if (HasZeroOrHigh(block + 32)) {
-        block += 32;
-        break;
-      }
-      if (HasZeroOrHigh(block + 48)) {
-        block += 48;
-        break;
-      }
-    }
+    block = FirstBlockWithStop<true>(block + 16);
     bytes = LoadAligned(block);
     zeros = ZeroMask(bytes);
     highs = HighMask(bytes);
@@ -165,21 +167,7 @@ QL_SSE2_FUNCTION QL_READS_WHOLE_ALIGNED_BLOCKS TextExtent MeasureSse2(const char
   }
   const auto firstHigh = static_cast<std::size_t>(block + __builtin_ctz(highs) - start);
   // Then the terminator alone.
-  for (block += 16;; block += 64) {
-    if (HasZero(block)) break;
-    if (HasZero(block + 16)) {
-      block += 16;
-      break;
-    }
-    if (HasZero(block + 32)) {
-      block += 32;
-      break;
-    }
-    if (HasZero(block + 48)) {
-      block += 48;
-      break;
-    }
-  }
+  block = FirstBlockWithStop<false>(block + 16);
   return {static_cast<std::size_t>(block + __builtin_ctz(ZeroMask(LoadAligned(block))) - start), firstHigh};
 }
 
