@@ -5,7 +5,7 @@
 #   ./bench.sh --benchmark_filter=BM_Repair --benchmark_repetitions=5
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
 # Build output goes to standard error: standard output is the report.
 cmake --preset bench >&2

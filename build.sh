@@ -11,16 +11,16 @@
 #   dist/linux/quiverleaf_extensions.so
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/install-deps.sh
+scripts/install-deps.sh build
 
 rm -rf dist
 scripts/package.sh dist
 
-cmake --preset native >/dev/null
-cmake --build --preset native --target quiverleaf-host quiverleaf_extensions
+cmake --preset host >/dev/null
+cmake --build --preset host --target quiverleaf-host quiverleaf_extensions
 mkdir -p dist/linux
-strip --strip-unneeded -o dist/linux/quiverleaf-host build/native/host/quiverleaf-host
-strip --strip-unneeded -o dist/linux/quiverleaf_extensions.so build/native/plugin/quiverleaf_extensions.so
+strip --strip-unneeded -o dist/linux/quiverleaf-host build/host/host/quiverleaf-host
+strip --strip-unneeded -o dist/linux/quiverleaf_extensions.so build/host/plugin/quiverleaf_extensions.so
 
 echo "Built:"
 echo "  dist/quiverleaf_extensions.dll"

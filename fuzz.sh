@@ -10,7 +10,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(fuzz_repair fuzz_file_name fuzz_streams fuzz_log)
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
 mkdir -p build
 if ! { cmake --preset fuzz && cmake --build --preset fuzz --target "${targets[@]}"; } >build/fuzz-build.log 2>&1; then
