@@ -90,6 +90,45 @@ HANDLE CreateFreshTemporary(const std::wstring& temporary) {
   return INVALID_HANDLE_VALUE;
 }
 
+// Volume serial number and file index: what tells one file from another.
+struct FileIdentity {
+  DWORD volume = 0;
+  DWORD indexHigh = 0;
+  DWORD indexLow = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// Whether the file just created is a plain disk file of one name at the
+// temporary name itself. Wine may follow a symbolic link that another process
+// put at the name during the create; writing and moving what it leads to
+// would take a file from outside the game's folder.
+bool IsPlainFileAtName(HANDLE file, const std::wstring& temporary, FileIdentity& identity) {
+  constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & kNotPlain) != 0 || info.nNumberOfLinks != 1 || !IsOpenedDirectly(file, temporary)) {
+    return false;
+  }
+  identity = IdentityOf(info);
+  return true;
+}
+
+// Whether the entry at `target`, a link taken as itself, is the written file.
+bool IsInPlace(const std::wstring& target, const FileIdentity& written) {
+  const HANDLE placed = CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                    nullptr);
+  if (placed == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool same = GetFileInformationByHandle(placed, &info) && IdentityOf(info) == written;
+  CloseHandle(placed);
+  return same;
+}
+
 // A request to rename a file over `target`.
 std::vector<unsigned char> RenameRequestFor(const std::wstring& target) {
   std::vector<unsigned char> request(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
@@ -104,20 +143,27 @@ std::vector<unsigned char> RenameRequestFor(const std::wstring& target) {
 // The temporary file, complete, takes the target's place. Renamed through the
 // open handle, so the file stays ours until it is the target: no other saver
 // can slip its text in between. Before Vista it is closed first and renamed
-// by name. The handle is closed either way.
-bool MoveIntoPlace(HANDLE file, const std::wstring& temporary, const std::wstring& target,
-                   std::vector<unsigned char>& request) {
+// by name. Wine renames by the name the handle was opened with, so either way
+// whatever another process put at that name may be moved instead: the placed
+// file is compared with the written one, while the handle still keeps the
+// written file's index from being reused. The handle is closed either way.
+ReplaceOutcome MoveIntoPlace(HANDLE file, const std::wstring& temporary, const std::wstring& target,
+                             std::vector<unsigned char>& request, const FileIdentity& written) {
   if (const SetFileInformationByHandleFunction setInformation = FindSetFileInformationByHandle()) {
     const bool renamed =
         setInformation(file, FileRenameInfo, request.data(), static_cast<DWORD>(request.size())) != 0;
     if (!renamed) DeleteOnClose(file);
+    const bool inPlace = renamed && IsInPlace(target, written);
     CloseHandle(file);
-    return renamed;
+    if (!renamed) return ReplaceOutcome::kOpenFailed;
+    return inPlace ? ReplaceOutcome::kReplaced : ReplaceOutcome::kOtherFileInPlace;
   }
   CloseHandle(file);
-  if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-  DeleteFileW(temporary.c_str());
-  return false;
+  if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileW(temporary.c_str());
+    return ReplaceOutcome::kOpenFailed;
+  }
+  return IsInPlace(target, written) ? ReplaceOutcome::kReplaced : ReplaceOutcome::kOtherFileInPlace;
 }
 
 ReplaceOutcome Discard(HANDLE file, const std::wstring& temporary, ReplaceOutcome outcome) {
@@ -148,9 +194,16 @@ ReplaceOutcome ReplaceFileContents(const char* path, std::span<const std::byte> 
   std::vector<unsigned char> renameRequest = RenameRequestFor(target);
   const HANDLE file = CreateFreshTemporary(temporary);
   if (file == INVALID_HANDLE_VALUE) return ReplaceOutcome::kOpenFailed;
+  // Not ours to write, move or delete: left as it was.
+  FileIdentity written;
+  if (!IsPlainFileAtName(file, temporary, written)) {
+    CloseHandle(file);
+    return ReplaceOutcome::kOpenFailed;
+  }
 
   if (!WriteAll(file, bytes)) return Discard(file, temporary, ReplaceOutcome::kWriteFailed);
-  if (!MoveIntoPlace(file, temporary, target, renameRequest)) return ReplaceOutcome::kOpenFailed;
+  const ReplaceOutcome moved = MoveIntoPlace(file, temporary, target, renameRequest, written);
+  if (moved != ReplaceOutcome::kReplaced) return moved;
 
   // What the user set on the old file stays on the new one.
   if (targetExists && (targetAttributes & kKeptAttributes) != 0) {

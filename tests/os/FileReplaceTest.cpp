@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@
 #endif
 
 #include "harness/FreshProcess.h"
+#include "harness/Racer.h"
 #include "harness/TestFiles.h"
 #include "harness/TestLinks.h"
 #if defined(_WIN32)
@@ -108,6 +110,33 @@ TEST(FileReplaceTest, AFolderAtTheTemporaryNameFailsTheSaveAndStays) {
   EXPECT_EQ(os::ReplaceFileContents(planted.target.c_str(), Bytes("new")), os::ReplaceOutcome::kOpenFailed);
   EXPECT_EQ(ReadAll(planted.directory + "/x.txt"), "old");
   EXPECT_EQ(ReadAll(planted.temporary + "/inside"), "kept");
+}
+
+// Another process of the same user keeps moving its own file, a second name
+// of an outside file and a symbolic link to it onto the temporary name.
+// Whatever sits there at the rename takes the target's place, so only a check
+// of the placed file keeps a true answer honest. It also makes and removes a
+// link at the name, which Wine may follow during the create: the file it
+// leads to must then be neither written nor moved.
+TEST(FileReplaceTest, ATrueAnswerMeansTheTargetHoldsTheTextWhatARacerSwapsIn) {
+  const Planted planted = PlantBesideTarget();
+  int trueAnswers = 0;
+  int wrongTrueAnswers = 0;
+  {
+    const test_files::Racer racer(test_files::RacerMoves::kSwapOntoName, planted.temporary, planted.outside);
+    if (!racer.Running()) GTEST_SKIP() << "no racer here";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    for (int save = 0; save < 2000 && std::chrono::steady_clock::now() < deadline; ++save) {
+      const std::string text = "S" + std::to_string(save);
+      if (os::ReplaceFileContents(planted.target.c_str(), Bytes(text)) != os::ReplaceOutcome::kReplaced) continue;
+      ++trueAnswers;
+      if (ReadAll(planted.directory + "/x.txt") != text) ++wrongTrueAnswers;
+      if (ReadAll(planted.outside) != "not the game's") break;
+    }
+  }
+  RecordProperty("trueAnswers", trueAnswers);
+  EXPECT_EQ(wrongTrueAnswers, 0) << "of " << trueAnswers;
+  EXPECT_EQ(ReadAll(planted.outside), "not the game's");
 }
 
 #if defined(_WIN32)
