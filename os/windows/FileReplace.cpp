@@ -48,25 +48,48 @@ bool DeleteOnClose(HANDLE file) {
   return setInformation(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
+// Takes the read-only attribute off a file, which would otherwise refuse to
+// be deleted. Through the handle where the system can, so it is the file
+// that was checked; before Vista by name.
+bool ClearReadOnly(HANDLE file, const std::wstring& name, DWORD attributes) {
+  DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
+  if (cleared == 0) cleared = FILE_ATTRIBUTE_NORMAL;  // zero would mean "unchanged"
+  if (const SetFileInformationByHandleFunction setInformation = FindSetFileInformationByHandle()) {
+    FILE_BASIC_INFO basic{};  // times left at zero stay as they are
+    basic.FileAttributes = cleared;
+    return setInformation(file, FileBasicInfo, &basic, sizeof basic) != 0;
+  }
+  return SetFileAttributesW(name.c_str(), cleared) != 0;
+}
+
 // What sits at the temporary name is dealt with by name and never written
 // through. A link is removed as a link; a stale file, the leftover of a
 // crashed save, is removed unless someone holds it (another saver of the same
-// target: the save then fails cleanly); a folder is left alone and fails the
-// save. False when the name cannot be cleared.
+// target: the save then fails cleanly), a read-only one too; a folder is left
+// alone and fails the save. False when the name cannot be cleared.
 bool ClearTemporaryName(const std::wstring& temporary) {
   const DWORD attributes = GetFileAttributesW(temporary.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // the next create tells
   if (IsFolder(attributes)) return false;
+  // The right to change attributes is asked for only where they need it.
+  const DWORD access = DELETE | FILE_READ_ATTRIBUTES |
+                       ((attributes & FILE_ATTRIBUTE_READONLY) != 0 ? FILE_WRITE_ATTRIBUTES : 0);
   // A link is opened as itself where the system can; see IsOpenedDirectly
   // for where it cannot.
-  const HANDLE found = CreateFileW(temporary.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareNothing, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE found = CreateFileW(temporary.c_str(), access, kShareNothing, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (found == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(found, &info) || IsFolder(info.dwFileAttributes) ||
       !IsOpenedDirectly(found, temporary)) {
     CloseHandle(found);
     return false;
+  }
+  // Only a plain file of one name: another name would be a file elsewhere.
+  constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 && (info.dwFileAttributes & kNotPlain) == 0 &&
+      info.nNumberOfLinks == 1 && (access & FILE_WRITE_ATTRIBUTES) != 0) {
+    ClearReadOnly(found, temporary, info.dwFileAttributes);
   }
   if (DeleteOnClose(found)) return CloseHandle(found) != 0;
   // Before Vista, by name once closed: such a system has no file links, and

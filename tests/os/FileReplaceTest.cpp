@@ -199,13 +199,28 @@ TEST(FileReplaceTest, JudgesATargetPastMaxPathAsAnyOther) {
 }
 
 // Windows XP has neither the rename nor the delete through a handle: the
-// closed temporary file is moved into place by name.
+// closed temporary file is moved into place by name, and a read-only leftover
+// is cleared by name.
 TEST(FileReplaceTest, ReplacesWithoutTheFunctionsNewerThanWindowsXp) {
   const std::string directory = test_files::MakeScratchDirectory("replace");
   WriteAll(directory + "/x.txt", "old");
   WriteAll(directory + "/.x.txt.quiverleaf-tmp", "a crashed save's");
+  ASSERT_TRUE(SetFileAttributesA((directory + "/.x.txt.quiverleaf-tmp").c_str(), FILE_ATTRIBUTE_READONLY));
   const test_windows::HiddenFunctions xp({"SetFileInformationByHandle", "GetFinalPathNameByHandleW"});
   ASSERT_TRUE(xp.Installed());
+  const std::string target = NameInWorkingDirectory(directory) + "\\x.txt";
+  EXPECT_EQ(os::ReplaceFileContents(target.c_str(), Bytes("new")), os::ReplaceOutcome::kReplaced);
+  EXPECT_EQ(ReadAll(directory + "/x.txt"), "new");
+  EXPECT_EQ(ListDirectory(directory), "x.txt");
+}
+
+// A read-only file refuses to be deleted: the leftover's attribute must be
+// cleared first, or it would fail every later save.
+TEST(FileReplaceTest, AReadOnlyLeftoverIsRemovedAndTheSaveGoesThrough) {
+  const std::string directory = test_files::MakeScratchDirectory("replace");
+  WriteAll(directory + "/x.txt", "old");
+  WriteAll(directory + "/.x.txt.quiverleaf-tmp", "leftover");
+  ASSERT_TRUE(SetFileAttributesA((directory + "/.x.txt.quiverleaf-tmp").c_str(), FILE_ATTRIBUTE_READONLY));
   const std::string target = NameInWorkingDirectory(directory) + "\\x.txt";
   EXPECT_EQ(os::ReplaceFileContents(target.c_str(), Bytes("new")), os::ReplaceOutcome::kReplaced);
   EXPECT_EQ(ReadAll(directory + "/x.txt"), "new");
