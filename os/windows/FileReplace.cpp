@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -129,19 +130,41 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 // temporary name itself. Wine may follow a symbolic link that another process
 // put at the name during the create; writing and moving what it leads to
 // would take a file from outside the game's folder.
-bool IsPlainFileAtName(HANDLE file, const std::wstring& temporary, FileIdentity& identity) {
+bool IsPlainFileAtName(HANDLE file, DirectOpenCheck& atName, FileIdentity& identity) {
   constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
   BY_HANDLE_FILE_INFORMATION info{};
   if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
-      (info.dwFileAttributes & kNotPlain) != 0 || info.nNumberOfLinks != 1 || !IsOpenedDirectly(file, temporary)) {
+      (info.dwFileAttributes & kNotPlain) != 0 || info.nNumberOfLinks != 1 || !atName.IsOpenedDirectly(file)) {
     return false;
   }
   identity = IdentityOf(info);
   return true;
 }
 
+// Whether the file at `target` reads as exactly `bytes`. Read through a
+// small buffer: nothing may allocate while a save is under way.
+bool HoldsExactly(const std::wstring& target, std::span<const std::byte> bytes) {
+  const HANDLE placed = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (placed == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool same = GetFileSizeEx(placed, &size) && static_cast<unsigned long long>(size.QuadPart) == bytes.size();
+  std::byte chunk[4096];
+  while (same && !bytes.empty()) {
+    const DWORD wanted = bytes.size() < sizeof chunk ? static_cast<DWORD>(bytes.size()) : DWORD{sizeof chunk};
+    DWORD read = 0;
+    same = ReadFile(placed, chunk, wanted, &read, nullptr) && read == wanted &&
+           std::memcmp(chunk, bytes.data(), wanted) == 0;
+    bytes = bytes.subspan(wanted);
+  }
+  CloseHandle(placed);
+  return same;
+}
+
 // Whether the entry at `target`, a link taken as itself, is the written file.
-bool IsInPlace(const std::wstring& target, const FileIdentity& written) {
+// Where the file index does not survive a rename (FAT derives it from the
+// folder entry's place) the placed file must read as the text instead.
+bool IsInPlace(const std::wstring& target, const FileIdentity& written, std::span<const std::byte> bytes) {
   const HANDLE placed = CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
                                     nullptr);
@@ -149,7 +172,7 @@ bool IsInPlace(const std::wstring& target, const FileIdentity& written) {
   BY_HANDLE_FILE_INFORMATION info{};
   const bool same = GetFileInformationByHandle(placed, &info) && IdentityOf(info) == written;
   CloseHandle(placed);
-  return same;
+  return same || HoldsExactly(target, bytes);
 }
 
 // A request to rename a file over `target`.
@@ -168,15 +191,19 @@ std::vector<unsigned char> RenameRequestFor(const std::wstring& target) {
 // can slip its text in between. Before Vista it is closed first and renamed
 // by name. Wine renames by the name the handle was opened with, so either way
 // whatever another process put at that name may be moved instead: the placed
-// file is compared with the written one, while the handle still keeps the
-// written file's index from being reused. The handle is closed either way.
+// file is compared with the written one, by the open handle's identity after
+// the rename where there is one (the handle also keeps the index from being
+// reused), else by the identity taken before. The handle is closed either way.
 ReplaceOutcome MoveIntoPlace(HANDLE file, const std::wstring& temporary, const std::wstring& target,
-                             std::vector<unsigned char>& request, const FileIdentity& written) {
+                             std::vector<unsigned char>& request, const FileIdentity& written,
+                             std::span<const std::byte> bytes) {
   if (const SetFileInformationByHandleFunction setInformation = FindSetFileInformationByHandle()) {
     const bool renamed =
         setInformation(file, FileRenameInfo, request.data(), static_cast<DWORD>(request.size())) != 0;
     if (!renamed) DeleteOnClose(file);
-    const bool inPlace = renamed && IsInPlace(target, written);
+    BY_HANDLE_FILE_INFORMATION moved{};
+    const bool inPlace = renamed && GetFileInformationByHandle(file, &moved) &&
+                         IsInPlace(target, IdentityOf(moved), bytes);
     CloseHandle(file);
     if (!renamed) return ReplaceOutcome::kOpenFailed;
     return inPlace ? ReplaceOutcome::kReplaced : ReplaceOutcome::kOtherFileInPlace;
@@ -186,7 +213,7 @@ ReplaceOutcome MoveIntoPlace(HANDLE file, const std::wstring& temporary, const s
     DeleteFileW(temporary.c_str());
     return ReplaceOutcome::kOpenFailed;
   }
-  return IsInPlace(target, written) ? ReplaceOutcome::kReplaced : ReplaceOutcome::kOtherFileInPlace;
+  return IsInPlace(target, written, bytes) ? ReplaceOutcome::kReplaced : ReplaceOutcome::kOtherFileInPlace;
 }
 
 ReplaceOutcome Discard(HANDLE file, const std::wstring& temporary, ReplaceOutcome outcome) {
@@ -215,17 +242,18 @@ ReplaceOutcome ReplaceFileContents(const char* path, std::span<const std::byte> 
   const std::wstring temporary = TemporaryNameFor(target, kLongestPath, kLongestName);
   if (temporary.empty()) return ReplaceOutcome::kOpenFailed;
   std::vector<unsigned char> renameRequest = RenameRequestFor(target);
+  DirectOpenCheck atTemporaryName(temporary);
   const HANDLE file = CreateFreshTemporary(temporary);
   if (file == INVALID_HANDLE_VALUE) return ReplaceOutcome::kOpenFailed;
   // Not ours to write, move or delete: left as it was.
   FileIdentity written;
-  if (!IsPlainFileAtName(file, temporary, written)) {
+  if (!IsPlainFileAtName(file, atTemporaryName, written)) {
     CloseHandle(file);
     return ReplaceOutcome::kOpenFailed;
   }
 
   if (!WriteAll(file, bytes)) return Discard(file, temporary, ReplaceOutcome::kWriteFailed);
-  const ReplaceOutcome moved = MoveIntoPlace(file, temporary, target, renameRequest, written);
+  const ReplaceOutcome moved = MoveIntoPlace(file, temporary, target, renameRequest, written, bytes);
   if (moved != ReplaceOutcome::kReplaced) return moved;
 
   // What the user set on the old file stays on the new one.
