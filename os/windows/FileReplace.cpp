@@ -144,8 +144,9 @@ bool IsPlainFileAtName(HANDLE file, DirectOpenCheck& atName, FileIdentity& ident
 // Whether the file at `target` reads as exactly `bytes`. Read through a
 // small buffer: nothing may allocate while a save is under way.
 bool HoldsExactly(const std::wstring& target, std::span<const std::byte> bytes) {
-  const HANDLE placed = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const HANDLE placed =
+      CreateFileW(target.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (placed == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};
   bool same = GetFileSizeEx(placed, &size) && static_cast<unsigned long long>(size.QuadPart) == bytes.size();
@@ -162,9 +163,7 @@ bool HoldsExactly(const std::wstring& target, std::span<const std::byte> bytes) 
 }
 
 // Whether the entry at `target`, a link taken as itself, is the written file.
-// Where the file index does not survive a rename (FAT derives it from the
-// folder entry's place) the placed file must read as the text instead.
-bool IsInPlace(const std::wstring& target, const FileIdentity& written, std::span<const std::byte> bytes) {
+bool IsSameFileAt(const std::wstring& target, const FileIdentity& written) {
   const HANDLE placed = CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
                                     nullptr);
@@ -172,7 +171,7 @@ bool IsInPlace(const std::wstring& target, const FileIdentity& written, std::spa
   BY_HANDLE_FILE_INFORMATION info{};
   const bool same = GetFileInformationByHandle(placed, &info) && IdentityOf(info) == written;
   CloseHandle(placed);
-  return same || HoldsExactly(target, bytes);
+  return same;
 }
 
 // A request to rename a file over `target`.
@@ -193,7 +192,10 @@ std::vector<unsigned char> RenameRequestFor(const std::wstring& target) {
 // whatever another process put at that name may be moved instead: the placed
 // file is compared with the written one, by the open handle's identity after
 // the rename where there is one (the handle also keeps the index from being
-// reused), else by the identity taken before. The handle is closed either way.
+// reused), else by the identity taken before. Where a file system's index
+// does not survive a rename (FAT derives it from the folder entry's place),
+// the placed file must read as the text instead, once the handle is closed.
+// The handle is closed either way.
 ReplaceOutcome MoveIntoPlace(HANDLE file, const std::wstring& temporary, const std::wstring& target,
                              std::vector<unsigned char>& request, const FileIdentity& written,
                              std::span<const std::byte> bytes) {
@@ -202,18 +204,19 @@ ReplaceOutcome MoveIntoPlace(HANDLE file, const std::wstring& temporary, const s
         setInformation(file, FileRenameInfo, request.data(), static_cast<DWORD>(request.size())) != 0;
     if (!renamed) DeleteOnClose(file);
     BY_HANDLE_FILE_INFORMATION moved{};
-    const bool inPlace = renamed && GetFileInformationByHandle(file, &moved) &&
-                         IsInPlace(target, IdentityOf(moved), bytes);
+    const bool same =
+        renamed && GetFileInformationByHandle(file, &moved) && IsSameFileAt(target, IdentityOf(moved));
     CloseHandle(file);
     if (!renamed) return ReplaceOutcome::kOpenFailed;
-    return inPlace ? ReplaceOutcome::kReplaced : ReplaceOutcome::kOtherFileInPlace;
+    return same || HoldsExactly(target, bytes) ? ReplaceOutcome::kReplaced : ReplaceOutcome::kOtherFileInPlace;
   }
   CloseHandle(file);
   if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     DeleteFileW(temporary.c_str());
     return ReplaceOutcome::kOpenFailed;
   }
-  return IsInPlace(target, written, bytes) ? ReplaceOutcome::kReplaced : ReplaceOutcome::kOtherFileInPlace;
+  return IsSameFileAt(target, written) || HoldsExactly(target, bytes) ? ReplaceOutcome::kReplaced
+                                                                       : ReplaceOutcome::kOtherFileInPlace;
 }
 
 ReplaceOutcome Discard(HANDLE file, const std::wstring& temporary, ReplaceOutcome outcome) {

@@ -54,27 +54,42 @@ HANDLE OpenToCompare(const std::wstring& path) {
                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+// Whether the entry at `path`, a link not followed, is the opened file, with
+// one link.
+bool IsAtName(const std::wstring& path, const BY_HANDLE_FILE_INFORMATION& opened) {
+  const HANDLE named = OpenToCompare(path);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION atName{};
+  const bool same =
+      GetFileInformationByHandle(named, &atName) && SameIdentity(opened, atName) && IsPlainFileOfOneName(atName);
+  CloseHandle(named);
+  return same;
+}
+
+bool HasOneLink(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION now{};
+  return GetFileInformationByHandle(file, &now) && IsPlainFileOfOneName(now);
+}
+
 // Only a disk file of one name, reached at its own name, is a log: emptying
 // a file that a link leads to, or one with other names, would wipe a file
 // that is not ours. Anything else is unusable, so the fallback names apply.
-// The deny-write share mode is already held; Wine lets another process
-// remove or add names all the same, so the link count is read first and the
-// name looked up after: a name taken from a file that has another outside
-// then fails one or the other.
+// The deny-write share mode is already held, but Wine lets a Linux process
+// remove or add names all the same, and no call shows a name and the link
+// count at one moment. So the count is read first and the name looked up
+// after, in turn, a few times: a second name taken from an outside file and
+// put back would have to come and go in step with each of them.
 bool IsPlainFileOfOneName(HANDLE file, const std::wstring& path) {
+  constexpr int kRounds = 3;
   BY_HANDLE_FILE_INFORMATION opened{};
   if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &opened) ||
       !IsPlainFileOfOneName(opened) || !IsOpenedDirectly(file, path)) {
     return false;
   }
-  const HANDLE named = OpenToCompare(path);
-  if (named == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION atName{};
-  const bool same = GetFileInformationByHandle(named, &atName) && SameIdentity(opened, atName) &&
-                    IsPlainFileOfOneName(atName);
-  CloseHandle(named);
-  BY_HANDLE_FILE_INFORMATION again{};
-  return same && GetFileInformationByHandle(file, &again) && IsPlainFileOfOneName(again);
+  for (int round = 0; round < kRounds; ++round) {
+    if (!IsAtName(path, opened) || !HasOneLink(file)) return false;
+  }
+  return true;
 }
 
 // The one form of the name for every step, so that the open and the checks
