@@ -96,6 +96,9 @@ void SKSEScaleform_SaveFile::HandleCall(FunctionCallRecord& call) {
     case os::ReplaceOutcome::kWriteFailed:
       LogInfo("SaveFile: Could not write file, path: %s", ShownInLog(path).c_str());
       return;
+    case os::ReplaceOutcome::kOtherFileInPlace:
+      LogInfo("SaveFile: Another file took the place of the written one, path: %s", ShownInLog(path).c_str());
+      return;
   }
 
   SetBoolean(result, true);

@@ -18,6 +18,10 @@ enum class ReplaceOutcome {
   kOpenFailed,
   // Writing or closing the temporary file failed; it was removed.
   kWriteFailed,
+  // Something other than the written file took the target's place: another
+  // process put its own file or a link at the temporary name just before the
+  // rename. The target does not hold the text.
+  kOtherFileInPlace,
 };
 
 // `path` is in the plug-in's backslash form; on POSIX the backslashes are

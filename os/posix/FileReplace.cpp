@@ -136,9 +136,15 @@ ReplaceOutcome ReplaceFileContents(const char* path, std::span<const std::byte> 
   };
   if (!WriteAll(file, bytes)) return discard(ReplaceOutcome::kWriteFailed);
   if (rename(temporary.c_str(), target.c_str()) != 0) return discard(ReplaceOutcome::kOpenFailed);
+  // The rename moves whatever is at the temporary name by then, which another
+  // process may have swapped: only the written file itself counts.
+  struct stat written {};
+  struct stat placed {};
+  const bool inPlace =
+      fstat(file, &written) == 0 && lstat(target.c_str(), &placed) == 0 && SameFile(written, placed);
   // Closed only now, releasing the lock: the new file is already in place.
   close(file);
-  return ReplaceOutcome::kReplaced;
+  return inPlace ? ReplaceOutcome::kReplaced : ReplaceOutcome::kOtherFileInPlace;
 }
 
 }  // namespace os

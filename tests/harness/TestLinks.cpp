@@ -4,6 +4,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "harness/WineSide.h"
 #else
 #include <unistd.h>
 #endif
@@ -14,25 +16,7 @@ namespace test_files {
 
 namespace {
 
-bool RunsUnderWine() {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-// Wine starts a Linux program named by its Linux path, without a handle that
-// tells when it ends: the caller waits for its effect.
-bool RunLinux(std::string commandLine) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    return false;
-  }
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return true;
-}
+using test_windows::RunsUnderWine;
 
 std::string WithSlashes(std::string path) {
   for (char& c : path) c = c == '\\' ? '/' : c;
@@ -47,9 +31,15 @@ bool MakeSymbolicLink(const std::string& target, const std::string& link) {
     CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
     return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES;
   }
-  if (!RunLinux("/bin/ln -s \"" + WithSlashes(target) + "\" \"" + WithSlashes(relativeLink) + "\"")) return false;
+  // A link that leads nowhere cannot be seen from Windows code under Wine:
+  // the Linux side leaves a mark once the link is made.
+  const std::string made = relativeLink + ".made";
+  if (!test_windows::StartLinuxProgram("/bin/sh -c \"ln -s '" + WithSlashes(target) + "' '" +
+                                       WithSlashes(relativeLink) + "' && : > '" + WithSlashes(made) + "'\"")) {
+    return false;
+  }
   for (int wait = 0; wait < 500; ++wait) {
-    if (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    if (DeleteFileA(made.c_str())) return true;
     Sleep(10);
   }
   return false;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@
 #endif
 
 #include "harness/FreshProcess.h"
+#include "harness/Racer.h"
 #include "harness/TestFiles.h"
 #include "harness/TestLinks.h"
 #if defined(_WIN32)
@@ -110,6 +112,33 @@ TEST(FileReplaceTest, AFolderAtTheTemporaryNameFailsTheSaveAndStays) {
   EXPECT_EQ(ReadAll(planted.temporary + "/inside"), "kept");
 }
 
+// Another process of the same user keeps moving its own file, a second name
+// of an outside file and a symbolic link to it onto the temporary name.
+// Whatever sits there at the rename takes the target's place, so only a check
+// of the placed file keeps a true answer honest. It also makes and removes a
+// link at the name, which Wine may follow during the create: the file it
+// leads to must then be neither written nor moved.
+TEST(FileReplaceTest, ATrueAnswerMeansTheTargetHoldsTheTextWhatARacerSwapsIn) {
+  const Planted planted = PlantBesideTarget();
+  int trueAnswers = 0;
+  int wrongTrueAnswers = 0;
+  {
+    const test_files::Racer racer(test_files::RacerMoves::kSwapOntoName, planted.temporary, planted.outside);
+    if (!racer.Running()) GTEST_SKIP() << "no racer here";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    for (int save = 0; save < 2000 && std::chrono::steady_clock::now() < deadline; ++save) {
+      const std::string text = "S" + std::to_string(save);
+      if (os::ReplaceFileContents(planted.target.c_str(), Bytes(text)) != os::ReplaceOutcome::kReplaced) continue;
+      ++trueAnswers;
+      if (ReadAll(planted.directory + "/x.txt") != text) ++wrongTrueAnswers;
+      if (ReadAll(planted.outside) != "not the game's") break;
+    }
+  }
+  RecordProperty("trueAnswers", trueAnswers);
+  EXPECT_EQ(wrongTrueAnswers, 0) << "of " << trueAnswers;
+  EXPECT_EQ(ReadAll(planted.outside), "not the game's");
+}
+
 #if defined(_WIN32)
 // Wine cannot remove a link to a file without deleting what it leads to, so
 // there the save fails; Windows removes the link. Either way nothing outside
@@ -170,13 +199,28 @@ TEST(FileReplaceTest, JudgesATargetPastMaxPathAsAnyOther) {
 }
 
 // Windows XP has neither the rename nor the delete through a handle: the
-// closed temporary file is moved into place by name.
+// closed temporary file is moved into place by name, and a read-only leftover
+// is cleared by name.
 TEST(FileReplaceTest, ReplacesWithoutTheFunctionsNewerThanWindowsXp) {
   const std::string directory = test_files::MakeScratchDirectory("replace");
   WriteAll(directory + "/x.txt", "old");
   WriteAll(directory + "/.x.txt.quiverleaf-tmp", "a crashed save's");
+  ASSERT_TRUE(SetFileAttributesA((directory + "/.x.txt.quiverleaf-tmp").c_str(), FILE_ATTRIBUTE_READONLY));
   const test_windows::HiddenFunctions xp({"SetFileInformationByHandle", "GetFinalPathNameByHandleW"});
   ASSERT_TRUE(xp.Installed());
+  const std::string target = NameInWorkingDirectory(directory) + "\\x.txt";
+  EXPECT_EQ(os::ReplaceFileContents(target.c_str(), Bytes("new")), os::ReplaceOutcome::kReplaced);
+  EXPECT_EQ(ReadAll(directory + "/x.txt"), "new");
+  EXPECT_EQ(ListDirectory(directory), "x.txt");
+}
+
+// A read-only file refuses to be deleted: the leftover's attribute must be
+// cleared first, or it would fail every later save.
+TEST(FileReplaceTest, AReadOnlyLeftoverIsRemovedAndTheSaveGoesThrough) {
+  const std::string directory = test_files::MakeScratchDirectory("replace");
+  WriteAll(directory + "/x.txt", "old");
+  WriteAll(directory + "/.x.txt.quiverleaf-tmp", "leftover");
+  ASSERT_TRUE(SetFileAttributesA((directory + "/.x.txt.quiverleaf-tmp").c_str(), FILE_ATTRIBUTE_READONLY));
   const std::string target = NameInWorkingDirectory(directory) + "\\x.txt";
   EXPECT_EQ(os::ReplaceFileContents(target.c_str(), Bytes("new")), os::ReplaceOutcome::kReplaced);
   EXPECT_EQ(ReadAll(directory + "/x.txt"), "new");

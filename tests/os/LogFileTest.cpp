@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
+#include "harness/Racer.h"
 #include "harness/TestFiles.h"
 #include "harness/TestLinks.h"
 
@@ -78,6 +80,44 @@ TEST_F(LogFileTest, RefusesALinkAndAFileWithMoreThanOneName) {
   ASSERT_TRUE(test_files::MakeHardLink(directory + "/victim", secondName));
   EXPECT_FALSE(os::LogFile::OpenDenyWrite(secondName.c_str()).IsOpen());
   EXPECT_EQ(ReadAll(directory + "/victim"), "not the log's");
+}
+
+// A dangling link at the name must not make the file it names: an
+// open-or-create through it would, outside the log's folder.
+TEST_F(LogFileTest, CreatesNothingThroughADanglingLink) {
+  const std::string directory = test_files::MakeScratchDirectory("outside");
+  ASSERT_TRUE(test_files::MakeSymbolicLink("../" + std::filesystem::path(directory).filename().string() + "/ghost",
+                                           path_));
+  os::LogFile file = os::LogFile::OpenDenyWrite(path_.c_str());
+  EXPECT_FALSE(file.IsOpen());
+  file.Close();
+  EXPECT_EQ(test_files::ListDirectory(directory), "");
+}
+
+// Another process keeps giving an outside file a second name at the log's
+// name and taking it away again. Once it is gone the file has one link, but
+// it is not the log's: opening must never empty it.
+TEST_F(LogFileTest, NeverEmptiesAnOutsideFileWhoseSecondNameARacerRemoves) {
+  const std::string directory = test_files::MakeScratchDirectory("outside");
+  const std::string victim = directory + "/victim";
+  test_files::WriteAll(victim, "not the log's");
+  int loads = 0;
+  int emptied = 0;
+  {
+    const test_files::Racer racer(test_files::RacerMoves::kSecondNameAtName, path_, victim);
+    if (!racer.Running()) GTEST_SKIP() << "no racer here";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    for (; loads < 20000 && std::chrono::steady_clock::now() < deadline; ++loads) {
+      os::LogFile file = os::LogFile::OpenDenyWrite(path_.c_str());
+      file.Close();
+      if (ReadAll(victim) != "not the log's") {
+        ++emptied;
+        test_files::WriteAll(victim, "not the log's");
+      }
+    }
+  }
+  RecordProperty("loads", loads);
+  EXPECT_EQ(emptied, 0);
 }
 
 #ifndef _WIN32
