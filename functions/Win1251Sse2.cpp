@@ -1,6 +1,8 @@
 // The repair with SSE2, 16 bytes at a time where the length is kept: ASCII,
-// and the mis-read letters А..я (C3 80..BF, which become D0 90..D1 8F).
-// Everything else goes through the same table walk as the scalar repair.
+// the mis-read letters А..я (C3 80..BF, which become D0 90..D1 8F) and the
+// other pairs with two-byte results (C2 xx: ё Ё « » and the like). Pairs
+// with three-byte results or none, and bytes that do not pair up as in
+// UTF-8, go one at a time through the same table walk as the scalar repair.
 
 #include "functions/Win1251Repair.h"
 
@@ -107,25 +109,44 @@ QL_SSE2_INLINE void CopyText(unsigned char* out, const unsigned char* in, std::s
 #endif
 }
 
-QL_SSE2_INLINE __m128i Leads(__m128i bytes) { return _mm_cmpeq_epi8(bytes, Bytes(0xC3)); }
-QL_SSE2_INLINE __m128i Trails(__m128i bytes) { return _mm_cmplt_epi8(bytes, Bytes(0xC0)); }  // signed: 80..BF
+// One 16-byte block that starts where the pair walk takes its next step,
+// converted as far as its bytes are ASCII and pairs that keep their length.
+struct Block {
+  __m128i converted;  // right for the mis-read letters А..я and ASCII
+  unsigned stray;     // bytes that are neither, nor a trail after C3
+};
 
-// Whether the 16 bytes are only ASCII and whole C3 80..BF pairs, the first
-// starting a pair: the walk would then take exactly these pairs. A lead in
-// the last byte is left for the next block.
-QL_SSE2_INLINE bool OnlyAsciiAndLetterPairs(__m128i bytes, __m128i leads, __m128i trails) {
-  const __m128i unpaired = _mm_or_si128(_mm_andnot_si128(_mm_or_si128(leads, trails), bytes),
-                                        _mm_xor_si128(trails, _mm_slli_si128(leads, 1)));
-  return HighMask(unpaired) == 0;
+// C3 80..AF gives D0 90..BF and C3 B0..BF gives D1 80..8F: the trail gains
+// 0x10 or loses 0x30, the lead gains 0x0D or 0x0E. Any other pair of a lead
+// and a trail, and any byte out of place, shows in `stray`.
+QL_SSE2_INLINE Block ConvertBlock(__m128i bytes) {
+  const __m128i leads = _mm_cmpeq_epi8(bytes, Bytes(0xC3));
+  const __m128i trails = _mm_cmplt_epi8(bytes, Bytes(0xC0));  // signed: 80..BF
+  const __m128i unpaired = _mm_xor_si128(trails, _mm_slli_si128(leads, 1));
+  const __m128i otherHigh = _mm_andnot_si128(_mm_or_si128(trails, leads), bytes);
+  const __m128i upper = _mm_cmpgt_epi8(bytes, Bytes(0xAF));  // signed: trails B0..BF, and non-trails
+  const __m128i leadDelta = _mm_and_si128(leads, _mm_sub_epi8(Bytes(0x0D), _mm_srli_si128(upper, 1)));
+  const __m128i trailDelta = _mm_and_si128(trails, _mm_or_si128(_mm_and_si128(upper, Bytes(0xC0)), Bytes(0x10)));
+  return {_mm_add_epi8(bytes, _mm_add_epi8(leadDelta, trailDelta)), HighMask(_mm_or_si128(unpaired, otherHigh))};
 }
 
-// C3 80..AF gives D0 90..BF, C3 B0..BF gives D1 80..8F: the trail gains
-// 0x10 or loses 0x30, the lead becomes D0 or D1.
-QL_SSE2_INLINE __m128i ConvertLetterPairs(__m128i bytes, __m128i leads, __m128i trails) {
-  const __m128i lower = _mm_cmplt_epi8(bytes, Bytes(0xB0));  // signed: trails 80..AF
-  const __m128i trailDelta = _mm_and_si128(trails, _mm_add_epi8(_mm_and_si128(lower, Bytes(0x40)), Bytes(0xD0)));
-  const __m128i leadDelta = _mm_and_si128(leads, _mm_add_epi8(_mm_srli_si128(lower, 1), Bytes(0x0E)));
-  return _mm_add_epi8(bytes, _mm_or_si128(trailDelta, leadDelta));
+// How many of the 16 bytes at `in` the block conversion took, the output
+// at `out` holding the block as ConvertBlock converted it: the stray C2
+// pairs that keep their length are written over it here (« » ё Ё and the
+// like), and the count ends at the first byte that the table walk must
+// take. A lead in the last byte is left for the next block.
+inline std::size_t TakeBlock(const unsigned char* in, unsigned stray, unsigned char* out) {
+  while (stray != 0) {
+    const auto at = static_cast<std::size_t>(__builtin_ctz(stray));
+    // C3 without its trail: the walk takes the pair from the lead.
+    if (at != 0 && in[at - 1] == 0xC3) return at - 1;
+    if (in[at] != 0xC2 || at == 15 || (in[at + 1] & 0xC0) != 0x80) return at;
+    const EncodedChar& entry = kConversion.entries[in[at + 1] & 0x3Fu];
+    if (entry.length != 2) return at;
+    std::memcpy(out + at, entry.bytes, 2);
+    stray &= ~(3u << at);
+  }
+  return in[15] == 0xC3 ? 15 : 16;
 }
 
 // The `rest` (below 16) bytes before `end` and zeros after them, from the
@@ -188,40 +209,57 @@ QL_SSE2_FUNCTION TextExtent MeasureWithStrlen(const char* text) noexcept {
 }
 #endif
 
-// 16 bytes a step while they are ASCII or mis-read letters, then the last
-// bytes as one block when the text has 16 bytes before its end and the
-// output room for a block; a function of its own, so that its pointers stay
-// in registers. At the text's end, the output's terminator is written.
+// Converts from `at` to `end` (the terminator) and writes the output's
+// terminator: 16 bytes a step where the walk would keep their length, one
+// step of the table walk where a block stops. The last bytes go as one
+// block too, padded with zeros, which pass as ASCII, the first of them
+// standing for the terminator. A null `src` in the result tells the walk met
+// a Russian letter pair. A function of its own, so that its pointers stay in
+// registers.
 QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end, const unsigned char* text,
                                       const unsigned char* outputEnd) noexcept {
   const unsigned char* src = at.src;
   unsigned char* dst = at.dst;
-  while (end - src >= 16) {
-    const __m128i bytes = Load(src);
-    if (HighMask(bytes) == 0) {
-      Store(dst, bytes);
-      src += 16;
-      dst += 16;
-      continue;
+  for (;;) {
+    while (end - src >= 16) {
+      const Block block = ConvertBlock(Load(src));
+      Store(dst, block.converted);
+      std::size_t taken;
+      if (block.stray == 0) {
+        taken = src[15] == 0xC3 ? 15 : 16;
+      } else {
+        taken = TakeBlock(src, block.stray, dst);
+      }
+      src += taken;
+      dst += taken;
+      if (taken < 15 && !WalkStep(src, end, dst)) return {nullptr, dst};
     }
-    const __m128i leads = Leads(bytes), trails = Trails(bytes);
-    if (!OnlyAsciiAndLetterPairs(bytes, leads, trails)) return {src, dst};
-    Store(dst, ConvertLetterPairs(bytes, leads, trails));
-    const std::size_t taken = src[15] == 0xC3 ? 15 : 16;
+    if (src >= end) break;
+    const auto rest = static_cast<std::size_t>(end - src);
+    if (outputEnd - dst < 16) {
+      const Cursor walked = WalkUntil({src, dst}, end);
+      if (!walked.src) return walked;
+      dst = walked.dst;
+      break;
+    }
+    alignas(16) unsigned char last[16] = {};
+    if (end - text >= 16) {
+      Store(last, LastBytes(end, rest));
+    } else {
+      CopyShort(last, src, rest);
+    }
+    const Block block = ConvertBlock(LoadAligned(last));
+    Store(dst, block.converted);
+    const std::size_t taken = TakeBlock(last, block.stray, dst);
+    if (taken >= rest) {
+      dst += rest;
+      break;
+    }
     src += taken;
     dst += taken;
+    if (!WalkStep(src, end, dst)) return {nullptr, dst};
   }
-  // The last bytes shifted into one block: the zeros after them pass as
-  // ASCII, and the first of them is the terminator.
-  const auto rest = static_cast<std::size_t>(end - src);
-  if (rest != 0 && end - text >= 16 && outputEnd - dst >= 16) {
-    const __m128i bytes = LastBytes(end, rest);
-    const __m128i leads = Leads(bytes), trails = Trails(bytes);
-    if (OnlyAsciiAndLetterPairs(bytes, leads, trails)) {
-      Store(dst, ConvertLetterPairs(bytes, leads, trails));
-      return {end, dst + rest};
-    }
-  }
+  *dst = 0;
   return {src, dst};
 }
 
@@ -231,7 +269,7 @@ QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end, const
 // end is checked first.
 QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char* out) noexcept {
   const auto* const text = reinterpret_cast<const unsigned char*>(in);
-  const unsigned char* src = text + extent.firstHigh;
+  const unsigned char* const src = text + extent.firstHigh;
   const unsigned char* const end = text + extent.length;  // the terminator
   auto* const start = reinterpret_cast<unsigned char*>(out);
   // ASCII, or a correctly encoded letter at the first high byte: unchanged.
@@ -240,36 +278,13 @@ QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char*
     return extent.length;
   }
   if (extent.firstHigh != 0) CopyText(start, text, extent.firstHigh);
-  unsigned char* dst = start + extent.firstHigh;
-
-  for (;;) {
-    const Cursor reached = ConvertBlocks({src, dst}, end, text, start + RepairBufferSize(extent.length));
-    src = reached.src;
-    dst = reached.dst;
-    if (src >= end) break;
-    const auto rest = static_cast<std::size_t>(end - src);
-    if (extent.length < 16 && RepairBufferSize(extent.length) - static_cast<std::size_t>(dst - start) >= 16) {
-      // A short text as one block, padded with zeros as above.
-      alignas(16) unsigned char padded[16] = {};
-      CopyShort(padded, src, rest);
-      const __m128i bytes = LoadAligned(padded);
-      const __m128i leads = Leads(bytes), trails = Trails(bytes);
-      if (OnlyAsciiAndLetterPairs(bytes, leads, trails)) {
-        Store(dst, ConvertLetterPairs(bytes, leads, trails));
-        return static_cast<std::size_t>(dst + rest - start);
-      }
-    }
-    // Through the rest of this block, or to the end, by the table walk.
-    const Cursor walked = WalkUntil({src, dst}, rest > 16 ? src + 16 : end);
-    if (!walked.src) {
-      CopyText(start, text, extent.length + 1);
-      return extent.length;
-    }
-    src = walked.src;
-    dst = walked.dst;
+  const Cursor done =
+      ConvertBlocks({src, start + extent.firstHigh}, end, text, start + RepairBufferSize(extent.length));
+  if (!done.src) {
+    CopyText(start, text, extent.length + 1);
+    return extent.length;
   }
-  *dst = 0;
-  return static_cast<std::size_t>(dst - start);
+  return static_cast<std::size_t>(done.dst - start);
 }
 
 }  // namespace win1251
