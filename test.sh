@@ -30,6 +30,7 @@ run tests/shipped/check-dll-xp.sh "$shipped"
 run tests/shipped/check-dll-refusals.py "$shipped"
 # Its SSE2 repair at every stack alignment the game may leave, under qemu-i386.
 run tests/shipped/repair-alignment.sh
+run tests/shipped/repair-differential.sh
 run tests/shipped/reproducible-build.sh "$shipped"
 run tests/shipped/symbolize-example.sh "$shipped" build/reproducible/out-no-debug-info/quiverleaf_extensions.dll
 # The same DLL run in 32-bit Windows processes under Wine, against a game
