@@ -121,29 +121,49 @@ struct Block {
 // and a trail, and any byte out of place, shows in `stray`.
 QL_SSE2_INLINE Block ConvertBlock(__m128i bytes) {
   const __m128i leads = _mm_cmpeq_epi8(bytes, Bytes(0xC3));
-  const __m128i trails = _mm_cmplt_epi8(bytes, Bytes(0xC0));  // signed: 80..BF
-  const __m128i unpaired = _mm_xor_si128(trails, _mm_slli_si128(leads, 1));
-  const __m128i otherHigh = _mm_andnot_si128(_mm_or_si128(trails, leads), bytes);
-  const __m128i upper = _mm_cmpgt_epi8(bytes, Bytes(0xAF));  // signed: trails B0..BF, and non-trails
-  const __m128i leadDelta = _mm_and_si128(leads, _mm_sub_epi8(Bytes(0x0D), _mm_srli_si128(upper, 1)));
-  const __m128i trailDelta = _mm_and_si128(trails, _mm_or_si128(_mm_and_si128(upper, Bytes(0xC0)), Bytes(0x10)));
-  return {_mm_add_epi8(bytes, _mm_add_epi8(leadDelta, trailDelta)), HighMask(_mm_or_si128(unpaired, otherHigh))};
+  const __m128i trails = _mm_slli_si128(leads, 1);  // where C3's trails must stand
+  // By sign bit: a byte at or above 0x80 off those places that is not C3, or
+  // one below 0x80 on them; then by bit 6, which sets C0..FF apart from a
+  // trail, a byte C0..FF on them.
+  const __m128i onTrails = _mm_and_si128(trails, bytes);
+  const __m128i misplaced = _mm_xor_si128(_mm_xor_si128(bytes, leads), trails);
+  const __m128i stray = _mm_or_si128(misplaced, _mm_add_epi8(onTrails, onTrails));
+  const __m128i lower = _mm_cmplt_epi8(bytes, Bytes(0xB0));  // signed: trails 80..AF
+  const __m128i leadDelta = _mm_and_si128(leads, _mm_add_epi8(_mm_srli_si128(lower, 1), Bytes(0x0E)));
+  const __m128i trailDelta = _mm_and_si128(trails, _mm_add_epi8(_mm_and_si128(lower, Bytes(0x40)), Bytes(0xD0)));
+  return {_mm_add_epi8(bytes, _mm_add_epi8(leadDelta, trailDelta)), HighMask(stray)};
 }
+
+// The result of C2 and the byte after it when it has two bytes, lowest byte
+// first; 0 when the byte is no trail or the result is longer or empty.
+struct ShortPairTable {
+  std::uint16_t results[256];
+};
+
+constexpr ShortPairTable BuildShortPairTable() {
+  ShortPairTable table{};
+  for (unsigned trail = 0x80; trail < 0xC0; ++trail) {
+    const EncodedChar& entry = kConversion.entries[PairIndex(0xC2, trail)];
+    if (entry.length == 2) table.results[trail] = static_cast<std::uint16_t>(entry.bytes[0] | entry.bytes[1] << 8);
+  }
+  return table;
+}
+
+inline constexpr ShortPairTable kShortPairs = BuildShortPairTable();
 
 // How many of the 16 bytes at `in` the block conversion took, the output
 // at `out` holding the block as ConvertBlock converted it: the stray C2
 // pairs that keep their length are written over it here (« » ё Ё and the
 // like), and the count ends at the first byte that the table walk must
-// take. A lead in the last byte is left for the next block.
+// take. A lead in the last byte is left for the next block. Reads in[16].
 inline std::size_t TakeBlock(const unsigned char* in, unsigned stray, unsigned char* out) {
   while (stray != 0) {
     const auto at = static_cast<std::size_t>(__builtin_ctz(stray));
     // C3 without its trail: the walk takes the pair from the lead.
     if (at != 0 && in[at - 1] == 0xC3) return at - 1;
-    if (in[at] != 0xC2 || at == 15 || (in[at + 1] & 0xC0) != 0x80) return at;
-    const EncodedChar& entry = kConversion.entries[in[at + 1] & 0x3Fu];
-    if (entry.length != 2) return at;
-    std::memcpy(out + at, entry.bytes, 2);
+    const std::uint16_t result = kShortPairs.results[in[at + 1]];
+    if (in[at] != 0xC2 || result == 0 || at == 15) return at;
+    std::memcpy(out + at, &result, 2);
     stray &= ~(3u << at);
   }
   return in[15] == 0xC3 ? 15 : 16;
@@ -220,8 +240,11 @@ QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end, const
                                       const unsigned char* outputEnd) noexcept {
   const unsigned char* src = at.src;
   unsigned char* dst = at.dst;
+  // Where the last whole block before the terminator starts, as an address:
+  // one comparison a step, and no pointer before a text shorter than a block.
+  const std::uintptr_t lastBlock = reinterpret_cast<std::uintptr_t>(end) - 16;
   for (;;) {
-    while (end - src >= 16) {
+    while (reinterpret_cast<std::uintptr_t>(src) <= lastBlock) {
       const Block block = ConvertBlock(Load(src));
       Store(dst, block.converted);
       std::size_t taken;
@@ -242,7 +265,7 @@ QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end, const
       dst = walked.dst;
       break;
     }
-    alignas(16) unsigned char last[16] = {};
+    alignas(16) unsigned char last[32] = {};  // TakeBlock reads one byte past the block
     if (end - text >= 16) {
       Store(last, LastBytes(end, rest));
     } else {
