@@ -155,18 +155,20 @@ inline constexpr ShortPairTable kShortPairs = BuildShortPairTable();
 // at `out` holding the block as ConvertBlock converted it: the stray C2
 // pairs that keep their length are written over it here (« » ё Ё and the
 // like), and the count ends at the first byte that the table walk must
-// take. A lead in the last byte is left for the next block. Reads in[16].
+// take. Reads no byte after that one's successor, and no byte after a
+// terminator it stops at.
 inline std::size_t TakeBlock(const unsigned char* in, unsigned stray, unsigned char* out) {
   while (stray != 0) {
     const auto at = static_cast<std::size_t>(__builtin_ctz(stray));
     // C3 without its trail: the walk takes the pair from the lead.
     if (at != 0 && in[at - 1] == 0xC3) return at - 1;
+    if (in[at] != 0xC2 || at == 15) return at;
     const std::uint16_t result = kShortPairs.results[in[at + 1]];
-    if (in[at] != 0xC2 || result == 0 || at == 15) return at;
+    if (result == 0) return at;
     std::memcpy(out + at, &result, 2);
     stray &= ~(3u << at);
   }
-  return in[15] == 0xC3 ? 15 : 16;
+  return 16;
 }
 
 // The `rest` (below 16) bytes before `end` and zeros after them, from the
@@ -229,17 +231,14 @@ QL_SSE2_FUNCTION TextExtent MeasureWithStrlen(const char* text) noexcept {
 }
 #endif
 
-// Converts from `at` to `end` (the terminator) and writes the output's
-// terminator: 16 bytes a step where the walk would keep their length, one
-// step of the table walk where a block stops. The last bytes go as one
+// Converts the text from `src` on into `dst` and returns the output's end
+// (before its terminator), or null when the walk meets a Russian letter
+// pair. Blocks go 16 bytes a step where the walk would keep their length,
+// one step of the table walk where a block stops. The last bytes go as one
 // block too, padded with zeros, which pass as ASCII, the first of them
-// standing for the terminator. A null `src` in the result tells the walk met
-// a Russian letter pair. A function of its own, so that its pointers stay in
-// registers.
-QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end, const unsigned char* text,
-                                      const unsigned char* outputEnd) noexcept {
-  const unsigned char* src = at.src;
-  unsigned char* dst = at.dst;
+// standing for the terminator.
+QL_SSE2_INLINE unsigned char* ConvertFrom(const unsigned char* src, unsigned char* dst, const unsigned char* text,
+                                          const unsigned char* end, const unsigned char* outputEnd) {
   // Where the last whole block before the terminator starts, as an address:
   // one comparison a step, and no pointer before a text shorter than a block.
   const std::uintptr_t lastBlock = reinterpret_cast<std::uintptr_t>(end) - 16;
@@ -247,43 +246,36 @@ QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end, const
     while (reinterpret_cast<std::uintptr_t>(src) <= lastBlock) {
       const Block block = ConvertBlock(Load(src));
       Store(dst, block.converted);
-      std::size_t taken;
-      if (block.stray == 0) {
-        taken = src[15] == 0xC3 ? 15 : 16;
-      } else {
-        taken = TakeBlock(src, block.stray, dst);
-      }
+      // A lead in the last byte is left for the next block.
+      std::size_t taken = 16;
+      if (block.stray != 0) taken = TakeBlock(src, block.stray, dst);
+      if (taken == 16 && src[15] == 0xC3) taken = 15;
       src += taken;
       dst += taken;
-      if (taken < 15 && !WalkStep(src, end, dst)) return {nullptr, dst};
+      if (taken < 15 && !WalkStep(src, end, dst)) return nullptr;
     }
-    if (src >= end) break;
+    if (src >= end) return dst;
     const auto rest = static_cast<std::size_t>(end - src);
     if (outputEnd - dst < 16) {
       const Cursor walked = WalkUntil({src, dst}, end);
-      if (!walked.src) return walked;
-      dst = walked.dst;
-      break;
+      return walked.src ? walked.dst : nullptr;
     }
-    alignas(16) unsigned char last[32] = {};  // TakeBlock reads one byte past the block
+    __m128i bytes;
     if (end - text >= 16) {
-      Store(last, LastBytes(end, rest));
+      bytes = LastBytes(end, rest);
     } else {
-      CopyShort(last, src, rest);
+      alignas(16) unsigned char padded[16] = {};
+      CopyShort(padded, src, rest);
+      bytes = LoadAligned(padded);
     }
-    const Block block = ConvertBlock(LoadAligned(last));
+    const Block block = ConvertBlock(bytes);
     Store(dst, block.converted);
-    const std::size_t taken = TakeBlock(last, block.stray, dst);
-    if (taken >= rest) {
-      dst += rest;
-      break;
-    }
+    const std::size_t taken = block.stray == 0 ? 16 : TakeBlock(src, block.stray, dst);
+    if (taken >= rest) return dst + rest;
     src += taken;
     dst += taken;
-    if (!WalkStep(src, end, dst)) return {nullptr, dst};
+    if (!WalkStep(src, end, dst)) return nullptr;
   }
-  *dst = 0;
-  return {src, dst};
 }
 
 // Stores stay inside RepairBufferSize(length) as in the table walk: after i
@@ -296,18 +288,18 @@ QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char*
   const unsigned char* const end = text + extent.length;  // the terminator
   auto* const start = reinterpret_cast<unsigned char*>(out);
   // ASCII, or a correctly encoded letter at the first high byte: unchanged.
-  if (src == end || IsLetterPair(src[0], src[1])) {
-    CopyText(start, text, extent.length + 1);
-    return extent.length;
+  if (src != end && !IsLetterPair(src[0], src[1])) {
+    if (extent.firstHigh != 0) CopyText(start, text, extent.firstHigh);
+    unsigned char* const dst = start + extent.firstHigh;
+    const unsigned char* const outputEnd = start + RepairBufferSize(extent.length);
+    unsigned char* const done = ConvertFrom(src, dst, text, end, outputEnd);
+    if (done) {
+      *done = 0;
+      return static_cast<std::size_t>(done - start);
+    }
   }
-  if (extent.firstHigh != 0) CopyText(start, text, extent.firstHigh);
-  const Cursor done =
-      ConvertBlocks({src, start + extent.firstHigh}, end, text, start + RepairBufferSize(extent.length));
-  if (!done.src) {
-    CopyText(start, text, extent.length + 1);
-    return extent.length;
-  }
-  return static_cast<std::size_t>(done.dst - start);
+  CopyText(start, text, extent.length + 1);
+  return extent.length;
 }
 
 }  // namespace win1251

@@ -59,7 +59,7 @@ compiler=$(sed -n 's/^# compile CXX with //p' "$flags_file")
 read -ra cxx_flags <<<"$(sed -n 's/^CXX_DEFINES = //p; s/^CXX_FLAGS = //p' "$flags_file" | tr '\n' ' ')"
 includes=$(sed -n 's/^CXX_INCLUDES = @//p' "$flags_file")
 broken=$out/BrokenWin1251Sse2.cpp
-sed 's/taken = src\[15\] == 0xC3 ? 15 : 16;/taken = 16;/' "$root/functions/Win1251Sse2.cpp" >"$broken"
+sed 's/if (taken == 16 \&\& src\[15\] == 0xC3) taken = 15;//' "$root/functions/Win1251Sse2.cpp" >"$broken"
 ! cmp -s "$broken" "$root/functions/Win1251Sse2.cpp" || fail "the broken copy's change no longer applies"
 (cd "$build/functions" && $compiler "${cxx_flags[@]}" "@$includes" -c "$broken" -o "$out/Broken.obj") ||
   fail "the broken copy does not build"
