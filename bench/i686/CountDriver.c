@@ -97,9 +97,11 @@ void program_main(int argc, char** argv) {
     count_end();
   } else if (equal(argv[2], "handler")) {
     call_handler(text);
+    FunctionCallRecord* const call = handler_call(text);
     count_begin();
-    result = call_handler(text);
+    HandleCall(handler_object, call);
     count_end();
+    result = handler_result(call);
     if (!result) fail("the handler gave no result");
   } else {
     fail("PATH is sse2, scalar or handler");

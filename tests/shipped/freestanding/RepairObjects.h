@@ -34,17 +34,28 @@ typedef struct FunctionCallRecord {
 void __attribute__((thiscall)) HandleCall(void* self, FunctionCallRecord* call)
     __asm__("__ZN34SKSEScaleform_ConvertWin1251ToUTF810HandleCallER18FunctionCallRecord");
 
-/* The handler's result for `text`: its string, or null when it left the
- * result undefined. */
-static inline const char* call_handler(const char* text) {
+/* A handler object (the repair reads nothing of it) and the call record of
+ * a call with the one argument `text`. */
+static char handler_object[8];
+
+static inline FunctionCallRecord* handler_call(const char* text) {
   static UiValue result, argument;
   static FunctionCallRecord call;
-  static char handler[8];
   argument.kindWord = 4; /* a string, not managed */
   argument.text = text;
   call.result = &result;
   call.args = &argument;
   call.argCount = 1;
-  HandleCall(handler, &call);
-  return (result.kindWord & 0x8F) == 4 ? result.text : NULL;
+  return &call;
+}
+
+/* The result the call left: its string, or null when it is undefined. */
+static inline const char* handler_result(const FunctionCallRecord* call) {
+  return (call->result->kindWord & 0x8F) == 4 ? call->result->text : NULL;
+}
+
+static inline const char* call_handler(const char* text) {
+  FunctionCallRecord* const call = handler_call(text);
+  HandleCall(handler_object, call);
+  return handler_result(call);
 }
