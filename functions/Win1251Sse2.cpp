@@ -252,7 +252,16 @@ QL_SSE2_INLINE unsigned char* ConvertFrom(const unsigned char* src, unsigned cha
       if (taken == 16 && src[15] == 0xC3) taken = 15;
       src += taken;
       dst += taken;
-      if (taken < 15 && !WalkStep(src, end, dst)) return nullptr;
+      if (taken == 0) {
+        // A block that stops at once, as in a run of dashes and quotes: the
+        // walk takes all of it.
+        const Cursor walked = WalkUntil({src, dst}, src + 16);
+        if (!walked.src) return nullptr;
+        src = walked.src;
+        dst = walked.dst;
+      } else if (taken < 15 && !WalkStep(src, end, dst)) {
+        return nullptr;
+      }
     }
     if (src >= end) return dst;
     const auto rest = static_cast<std::size_t>(end - src);

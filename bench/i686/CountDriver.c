@@ -4,7 +4,8 @@
  * qemu-i386. The result is checked against the scalar path afterwards.
  *   count-driver TEXT PATH BYTES [OFFSET]
  * TEXT: ascii, russian, misdecoded (a Russian sentence with ё, read as
- * Latin-1 and written as UTF-8) or guillemets (the same with « » — №);
+ * Latin-1 and written as UTF-8), guillemets (the same with « » — №) or
+ * dashes (mis-decoded punctuation only, most of it with three-byte results);
  * PATH: sse2, scalar or handler (a call through the handler, after one
  * call that leaves its result block in place); BYTES: the text's length;
  * OFFSET: its address modulo 16 (default 0). */
@@ -17,6 +18,7 @@ void __attribute__((noinline)) count_end(void) { __asm__ volatile(""); }
 static const char kEnglish[] = "The quick brown fox jumps over the lazy dog, and then it rests. ";
 static const char kRussian[] = "Съешь же ещё этих мягких французских булок, да выпей чаю. ";
 static const char kGuillemets[] = "«Ёлки-палки», — сказал он. Квартира № 5. Съешь же ещё этих булок. ";
+static const char kDashes[] = "«—» “…” ‘–’ № ";
 
 /* The Windows-1251 byte of a code point this file uses. */
 static unsigned char cp1251(uint32_t code) {
@@ -29,6 +31,12 @@ static unsigned char cp1251(uint32_t code) {
     case 0xBB: return 0xBB;
     case 0x2014: return 0x97;
     case 0x2116: return 0xB9;
+    case 0x2013: return 0x96;
+    case 0x201C: return 0x93;
+    case 0x201D: return 0x94;
+    case 0x2018: return 0x91;
+    case 0x2019: return 0x92;
+    case 0x2026: return 0x85;
     default: return '?';
   }
 }
@@ -84,7 +92,8 @@ void program_main(int argc, char** argv) {
   else if (equal(argv[1], "russian")) fill(text, size, kRussian, 0);
   else if (equal(argv[1], "misdecoded")) fill(text, size, kRussian, 1);
   else if (equal(argv[1], "guillemets")) fill(text, size, kGuillemets, 1);
-  else fail("TEXT is ascii, russian, misdecoded or guillemets");
+  else if (equal(argv[1], "dashes")) fill(text, size, kDashes, 1);
+  else fail("TEXT is ascii, russian, misdecoded, guillemets or dashes");
 
   const char* result = out;
   if (equal(argv[2], "sse2")) {
