@@ -33,6 +33,7 @@ rows=("$@")
 if [ ${#rows[@]} -eq 0 ]; then
   rows=(ascii:sse2:1048576 russian:sse2:1048576 misdecoded:sse2:1048576 guillemets:sse2:1048576
         ascii:scalar:1048576 russian:scalar:1048576 misdecoded:scalar:1048576 guillemets:scalar:1048576
+        dashes:sse2:65536 dashes:scalar:65536
         misdecoded:sse2:40 misdecoded:scalar:40 misdecoded:handler:40)
 fi
 printf '%-12s %-8s %9s %4s %12s %10s\n' text path bytes off instructions per-byte
