@@ -43,8 +43,9 @@ run scripts/package.sh "$shipped"
 run scripts/check-dll.sh "$shipped/quiverleaf_extensions.dll"
 run tests/shipped/check-dll-xp.sh "$shipped"
 run tests/shipped/check-dll-refusals.py "$shipped"
-stage "shipped DLL: SSE2 repair under qemu-i386"
+stage "shipped DLL: SSE2 repair under qemu-i386 (alignment, differential)"
 run tests/shipped/repair-alignment.sh
+run tests/shipped/repair-differential.sh
 stage "shipped DLL: reproducible bytes and crash symbols"
 run tests/shipped/reproducible-build.sh "$shipped"
 run tests/shipped/symbolize-example.sh "$shipped" build/reproducible/out-no-debug-info/quiverleaf_extensions.dll

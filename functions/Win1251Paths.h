@@ -19,9 +19,8 @@ TextExtent MeasureScalar(const char* text) noexcept;
 std::size_t RepairScalar(const char* in, TextExtent extent, char* out) noexcept;
 
 #if QL_WIN1251_SSE2
-// These two, and the block loop RepairSse2 calls, are the only functions
-// with SSE2 instructions; each realigns its own stack and is never inlined
-// (scripts/dll-sse2-functions.txt).
+// These two are the only functions with SSE2 instructions; each realigns
+// its own stack and is never inlined (scripts/dll-sse2-functions.txt).
 TextExtent MeasureSse2(const char* text) noexcept;
 std::size_t RepairSse2(const char* in, TextExtent extent, char* out) noexcept;
 #endif

@@ -1,6 +1,8 @@
 // The repair with SSE2, 16 bytes at a time where the length is kept: ASCII,
-// and the mis-read letters А..я (C3 80..BF, which become D0 90..D1 8F).
-// Everything else goes through the same table walk as the scalar repair.
+// the mis-read letters А..я (C3 80..BF, which become D0 90..D1 8F) and the
+// other pairs with two-byte results (C2 xx: ё Ё « » and the like). Pairs
+// with three-byte results or none, and bytes that do not pair up as in
+// UTF-8, go one at a time through the same table walk as the scalar repair.
 
 #include "functions/Win1251Repair.h"
 
@@ -107,25 +109,66 @@ QL_SSE2_INLINE void CopyText(unsigned char* out, const unsigned char* in, std::s
 #endif
 }
 
-QL_SSE2_INLINE __m128i Leads(__m128i bytes) { return _mm_cmpeq_epi8(bytes, Bytes(0xC3)); }
-QL_SSE2_INLINE __m128i Trails(__m128i bytes) { return _mm_cmplt_epi8(bytes, Bytes(0xC0)); }  // signed: 80..BF
+// One 16-byte block that starts where the pair walk takes its next step,
+// converted as far as its bytes are ASCII and pairs that keep their length.
+struct Block {
+  __m128i converted;  // right for the mis-read letters А..я and ASCII
+  unsigned stray;     // bytes that are neither, nor a trail after C3
+};
 
-// Whether the 16 bytes are only ASCII and whole C3 80..BF pairs, the first
-// starting a pair: the walk would then take exactly these pairs. A lead in
-// the last byte is left for the next block.
-QL_SSE2_INLINE bool OnlyAsciiAndLetterPairs(__m128i bytes, __m128i leads, __m128i trails) {
-  const __m128i unpaired = _mm_or_si128(_mm_andnot_si128(_mm_or_si128(leads, trails), bytes),
-                                        _mm_xor_si128(trails, _mm_slli_si128(leads, 1)));
-  return HighMask(unpaired) == 0;
+// C3 80..AF gives D0 90..BF and C3 B0..BF gives D1 80..8F: the trail gains
+// 0x10 or loses 0x30, the lead gains 0x0D or 0x0E. Any other pair of a lead
+// and a trail, and any byte out of place, shows in `stray`.
+QL_SSE2_INLINE Block ConvertBlock(__m128i bytes) {
+  const __m128i leads = _mm_cmpeq_epi8(bytes, Bytes(0xC3));
+  const __m128i trails = _mm_slli_si128(leads, 1);  // where C3's trails must stand
+  // By sign bit: a byte at or above 0x80 off those places that is not C3, or
+  // one below 0x80 on them; then by bit 6, which sets C0..FF apart from a
+  // trail, a byte C0..FF on them.
+  const __m128i onTrails = _mm_and_si128(trails, bytes);
+  const __m128i misplaced = _mm_xor_si128(_mm_xor_si128(bytes, leads), trails);
+  const __m128i stray = _mm_or_si128(misplaced, _mm_add_epi8(onTrails, onTrails));
+  const __m128i lower = _mm_cmplt_epi8(bytes, Bytes(0xB0));  // signed: trails 80..AF
+  const __m128i leadDelta = _mm_and_si128(leads, _mm_add_epi8(_mm_srli_si128(lower, 1), Bytes(0x0E)));
+  const __m128i trailDelta = _mm_and_si128(trails, _mm_add_epi8(_mm_and_si128(lower, Bytes(0x40)), Bytes(0xD0)));
+  return {_mm_add_epi8(bytes, _mm_add_epi8(leadDelta, trailDelta)), HighMask(stray)};
 }
 
-// C3 80..AF gives D0 90..BF, C3 B0..BF gives D1 80..8F: the trail gains
-// 0x10 or loses 0x30, the lead becomes D0 or D1.
-QL_SSE2_INLINE __m128i ConvertLetterPairs(__m128i bytes, __m128i leads, __m128i trails) {
-  const __m128i lower = _mm_cmplt_epi8(bytes, Bytes(0xB0));  // signed: trails 80..AF
-  const __m128i trailDelta = _mm_and_si128(trails, _mm_add_epi8(_mm_and_si128(lower, Bytes(0x40)), Bytes(0xD0)));
-  const __m128i leadDelta = _mm_and_si128(leads, _mm_add_epi8(_mm_srli_si128(lower, 1), Bytes(0x0E)));
-  return _mm_add_epi8(bytes, _mm_or_si128(trailDelta, leadDelta));
+// The result of C2 and the byte after it when it has two bytes, lowest byte
+// first; 0 when the byte is no trail or the result is longer or empty.
+struct ShortPairTable {
+  std::uint16_t results[256];
+};
+
+constexpr ShortPairTable BuildShortPairTable() {
+  ShortPairTable table{};
+  for (unsigned trail = 0x80; trail < 0xC0; ++trail) {
+    const EncodedChar& entry = kConversion.entries[PairIndex(0xC2, trail)];
+    if (entry.length == 2) table.results[trail] = static_cast<std::uint16_t>(entry.bytes[0] | entry.bytes[1] << 8);
+  }
+  return table;
+}
+
+inline constexpr ShortPairTable kShortPairs = BuildShortPairTable();
+
+// How many of the 16 bytes at `in` the block conversion took, the output
+// at `out` holding the block as ConvertBlock converted it: the stray C2
+// pairs that keep their length are written over it here (« » ё Ё and the
+// like), and the count ends at the first byte that the table walk must
+// take. Reads no byte after that one's successor, and no byte after a
+// terminator it stops at.
+inline std::size_t TakeBlock(const unsigned char* in, unsigned stray, unsigned char* out) {
+  while (stray != 0) {
+    const auto at = static_cast<std::size_t>(__builtin_ctz(stray));
+    // C3 without its trail: the walk takes the pair from the lead.
+    if (at != 0 && in[at - 1] == 0xC3) return at - 1;
+    if (in[at] != 0xC2 || at == 15) return at;
+    const std::uint16_t result = kShortPairs.results[in[at + 1]];
+    if (result == 0) return at;
+    std::memcpy(out + at, &result, 2);
+    stray &= ~(3u << at);
+  }
+  return 16;
 }
 
 // The `rest` (below 16) bytes before `end` and zeros after them, from the
@@ -188,41 +231,60 @@ QL_SSE2_FUNCTION TextExtent MeasureWithStrlen(const char* text) noexcept {
 }
 #endif
 
-// 16 bytes a step while they are ASCII or mis-read letters, then the last
-// bytes as one block when the text has 16 bytes before its end and the
-// output room for a block; a function of its own, so that its pointers stay
-// in registers. At the text's end, the output's terminator is written.
-QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end, const unsigned char* text,
-                                      const unsigned char* outputEnd) noexcept {
-  const unsigned char* src = at.src;
-  unsigned char* dst = at.dst;
-  while (end - src >= 16) {
-    const __m128i bytes = Load(src);
-    if (HighMask(bytes) == 0) {
-      Store(dst, bytes);
-      src += 16;
-      dst += 16;
-      continue;
+// Converts the text from `src` on into `dst` and returns the output's end
+// (before its terminator), or null when the walk meets a Russian letter
+// pair. Blocks go 16 bytes a step where the walk would keep their length,
+// one step of the table walk where a block stops. The last bytes go as one
+// block too, padded with zeros, which pass as ASCII, the first of them
+// standing for the terminator.
+QL_SSE2_INLINE unsigned char* ConvertFrom(const unsigned char* src, unsigned char* dst, const unsigned char* text,
+                                          const unsigned char* end, const unsigned char* outputEnd) {
+  // Where the last whole block before the terminator starts, as an address:
+  // one comparison a step, and no pointer before a text shorter than a block.
+  const std::uintptr_t lastBlock = reinterpret_cast<std::uintptr_t>(end) - 16;
+  for (;;) {
+    while (reinterpret_cast<std::uintptr_t>(src) <= lastBlock) {
+      const Block block = ConvertBlock(Load(src));
+      Store(dst, block.converted);
+      // A lead in the last byte is left for the next block.
+      std::size_t taken = 16;
+      if (block.stray != 0) taken = TakeBlock(src, block.stray, dst);
+      if (taken == 16 && src[15] == 0xC3) taken = 15;
+      src += taken;
+      dst += taken;
+      if (taken == 0) {
+        // A block that stops at once, as in a run of dashes and quotes: the
+        // walk takes all of it.
+        const Cursor walked = WalkUntil({src, dst}, src + 16);
+        if (!walked.src) return nullptr;
+        src = walked.src;
+        dst = walked.dst;
+      } else if (taken < 15 && !WalkStep(src, end, dst)) {
+        return nullptr;
+      }
     }
-    const __m128i leads = Leads(bytes), trails = Trails(bytes);
-    if (!OnlyAsciiAndLetterPairs(bytes, leads, trails)) return {src, dst};
-    Store(dst, ConvertLetterPairs(bytes, leads, trails));
-    const std::size_t taken = src[15] == 0xC3 ? 15 : 16;
+    if (src >= end) return dst;
+    const auto rest = static_cast<std::size_t>(end - src);
+    if (outputEnd - dst < 16) {
+      const Cursor walked = WalkUntil({src, dst}, end);
+      return walked.src ? walked.dst : nullptr;
+    }
+    __m128i bytes;
+    if (end - text >= 16) {
+      bytes = LastBytes(end, rest);
+    } else {
+      alignas(16) unsigned char padded[16] = {};
+      CopyShort(padded, src, rest);
+      bytes = LoadAligned(padded);
+    }
+    const Block block = ConvertBlock(bytes);
+    Store(dst, block.converted);
+    const std::size_t taken = block.stray == 0 ? 16 : TakeBlock(src, block.stray, dst);
+    if (taken >= rest) return dst + rest;
     src += taken;
     dst += taken;
+    if (!WalkStep(src, end, dst)) return nullptr;
   }
-  // The last bytes shifted into one block: the zeros after them pass as
-  // ASCII, and the first of them is the terminator.
-  const auto rest = static_cast<std::size_t>(end - src);
-  if (rest != 0 && end - text >= 16 && outputEnd - dst >= 16) {
-    const __m128i bytes = LastBytes(end, rest);
-    const __m128i leads = Leads(bytes), trails = Trails(bytes);
-    if (OnlyAsciiAndLetterPairs(bytes, leads, trails)) {
-      Store(dst, ConvertLetterPairs(bytes, leads, trails));
-      return {end, dst + rest};
-    }
-  }
-  return {src, dst};
 }
 
 // Stores stay inside RepairBufferSize(length) as in the table walk: after i
@@ -231,45 +293,22 @@ QL_SSE2_FUNCTION Cursor ConvertBlocks(Cursor at, const unsigned char* end, const
 // end is checked first.
 QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char* out) noexcept {
   const auto* const text = reinterpret_cast<const unsigned char*>(in);
-  const unsigned char* src = text + extent.firstHigh;
+  const unsigned char* const src = text + extent.firstHigh;
   const unsigned char* const end = text + extent.length;  // the terminator
   auto* const start = reinterpret_cast<unsigned char*>(out);
   // ASCII, or a correctly encoded letter at the first high byte: unchanged.
-  if (src == end || IsLetterPair(src[0], src[1])) {
-    CopyText(start, text, extent.length + 1);
-    return extent.length;
-  }
-  if (extent.firstHigh != 0) CopyText(start, text, extent.firstHigh);
-  unsigned char* dst = start + extent.firstHigh;
-
-  for (;;) {
-    const Cursor reached = ConvertBlocks({src, dst}, end, text, start + RepairBufferSize(extent.length));
-    src = reached.src;
-    dst = reached.dst;
-    if (src >= end) break;
-    const auto rest = static_cast<std::size_t>(end - src);
-    if (extent.length < 16 && RepairBufferSize(extent.length) - static_cast<std::size_t>(dst - start) >= 16) {
-      // A short text as one block, padded with zeros as above.
-      alignas(16) unsigned char padded[16] = {};
-      CopyShort(padded, src, rest);
-      const __m128i bytes = LoadAligned(padded);
-      const __m128i leads = Leads(bytes), trails = Trails(bytes);
-      if (OnlyAsciiAndLetterPairs(bytes, leads, trails)) {
-        Store(dst, ConvertLetterPairs(bytes, leads, trails));
-        return static_cast<std::size_t>(dst + rest - start);
-      }
+  if (src != end && !IsLetterPair(src[0], src[1])) {
+    if (extent.firstHigh != 0) CopyText(start, text, extent.firstHigh);
+    unsigned char* const dst = start + extent.firstHigh;
+    const unsigned char* const outputEnd = start + RepairBufferSize(extent.length);
+    unsigned char* const done = ConvertFrom(src, dst, text, end, outputEnd);
+    if (done) {
+      *done = 0;
+      return static_cast<std::size_t>(done - start);
     }
-    // Through the rest of this block, or to the end, by the table walk.
-    const Cursor walked = WalkUntil({src, dst}, rest > 16 ? src + 16 : end);
-    if (!walked.src) {
-      CopyText(start, text, extent.length + 1);
-      return extent.length;
-    }
-    src = walked.src;
-    dst = walked.dst;
   }
-  *dst = 0;
-  return static_cast<std::size_t>(dst - start);
+  CopyText(start, text, extent.length + 1);
+  return extent.length;
 }
 
 }  // namespace win1251
