@@ -8,6 +8,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "../freestanding/Freestanding.h"
+
 typedef struct TextExtent {
   size_t length;
   size_t firstHigh;
@@ -26,60 +28,8 @@ uint64_t call_at(uint32_t espModulo16, void* function, uint32_t argCount, const 
 uint32_t entry_esp(void);
 extern int calleeSavedBroken;
 
-enum { kPage = 4096, kMaxLength = 64 };
+enum { kMaxLength = 64 };
 
-/* A Linux i386 system call; the sixth argument (EBP) is always 0 here. */
-static long system_call(long number, long a, long b, long c, long d, long e) {
-  long result;
-  __asm__ volatile("push %%ebp\n\txor %%ebp, %%ebp\n\tint $0x80\n\tpop %%ebp"
-                   : "=a"(result)
-                   : "a"(number), "b"(a), "c"(b), "d"(c), "S"(d), "D"(e)
-                   : "memory");
-  return result;
-}
-
-static void write_text(const char* text) {
-  size_t length = 0;
-  while (text[length]) ++length;
-  system_call(4, 1, (long)text, (long)length, 0, 0);
-}
-
-static void write_number(unsigned long value) {
-  char digits[12];
-  int at = sizeof digits - 1;
-  digits[at] = '\0';
-  do digits[--at] = (char)('0' + value % 10);
-  while ((value /= 10) != 0);
-  write_text(digits + at);
-}
-
-static __attribute__((noreturn)) void exit_with(int status) {
-  for (;;) system_call(1, status, 0, 0, 0, 0);
-}
-
-/* Three pages, the outer two unmapped; returns the middle one. */
-static char* guarded_page(void) {
-  const long mapped = system_call(192, 0, 3 * kPage, 3 /* read, write */, 0x22 /* private, anonymous */, -1);
-  if (mapped < 0 && mapped > -4096) {
-    write_text("FAIL: mmap2\n");
-    exit_with(1);
-  }
-  char* pages = (char*)mapped;
-  system_call(125, (long)pages, kPage, 0, 0, 0);
-  system_call(125, (long)(pages + 2 * kPage), kPage, 0, 0, 0);
-  return pages + kPage;
-}
-
-static void copy(char* out, const char* in, size_t size) {
-  for (size_t at = 0; at < size; ++at) out[at] = in[at];
-}
-
-static int same(const char* a, const char* b, size_t size) {
-  for (size_t at = 0; at < size; ++at) {
-    if (a[at] != b[at]) return 0;
-  }
-  return 1;
-}
 
 /* ---- Texts ------------------------------------------------------------ */
 
@@ -189,7 +139,7 @@ static void check_text(const char* in, int shape, size_t length, char* outputPag
     args[2] = (uint32_t)expectedExtent.firstHigh;
     args[3] = (uint32_t)(uintptr_t)out;
     const uint32_t repaired = (uint32_t)call_at(esp, RepairSse2, 4, args);
-    report(repaired == expectedLength && same(out, expected, expectedLength + 1), "RepairSse2", shape, length,
+    report(repaired == expectedLength && same_bytes(out, expected, expectedLength + 1), "RepairSse2", shape, length,
            (uintptr_t)in, esp);
 
   }
@@ -199,8 +149,8 @@ void start(void) {
   for (uint32_t esp = 0; esp < 16; esp += 4) {
     report((uint32_t)call_at(esp, (void*)entry_esp, 0, NULL) % 16 == esp, "the ESP the helper sets", 0, 0, 0, esp);
   }
-  char* const inputPage = guarded_page();
-  char* const outputPage = guarded_page();
+  char* const inputPage = guarded_pages(1);
+  char* const outputPage = guarded_pages(1);
   char text[kMaxLength];
   for (int shape = 0; shape < kShapes; ++shape) {
     for (size_t length = 0; length <= kMaxLength; ++length) {
@@ -209,7 +159,7 @@ void start(void) {
        * the last byte before one. */
       for (size_t offset = 0; offset <= 16; ++offset) {
         char* const in = offset < 16 ? inputPage + offset : inputPage + kPage - length - 1;
-        copy(in, text, length);
+        copy_bytes(in, text, length);
         in[length] = '\0';
         check_text(in, shape, length, outputPage);
       }
