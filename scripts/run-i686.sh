@@ -111,24 +111,29 @@ if [ "$way" = qemu ]; then
   wine=("$shadow/lib/wine/wine-preloader" "$shadow/lib/wine/wine")
   # The loader's own re-execution would bypass qemu-i386.
   export WINELOADERNOEXEC=1
-  boot_limit=240 case_limit=120
 else
   wine=("$wine_dir/wine")
-  boot_limit=120 case_limit=60
 fi
+# A case takes seconds either way; one that dies ends its process at once.
+case_limit=60
 # The whole run stays within 14 minutes, whatever each step's own limit;
 # what is left to run then fails.
 budget=840
 deadline=$((SECONDS + budget))
 limit() { local left=$((deadline - SECONDS)); echo $((left < $1 ? left : $1)); }
 
-export WINEPREFIX=${QL_WINEPREFIX_I686:-$HOME/.wine-quiverleaf-i686} WINEARCH=win32
+# Natively a 32-bit prefix, booted by 32-bit Wine. Under qemu-i386 a 64-bit
+# prefix whose 32-bit processes run as WoW64, the way the game runs on 64-bit
+# Windows: the native 64-bit Wine prepares it, so no 32-bit process takes part
+# in a boot (see the prefix's preparation below).
+arch=win32
+[ "$way" = qemu ] && arch=win64
+export WINEPREFIX=${QL_WINEPREFIX_I686:-$HOME/.wine-quiverleaf-i686} WINEARCH=$arch
 export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
-# Under qemu-i386 Wine's own services crash now and then, and the debugger
-# Wine starts for them never returns: without it, they simply end.
+# A 32-bit process that crashes under qemu-i386 simply ends, rather than
+# wait for a debugger that would run under emulation too.
 [ "$way" = qemu ] && WINEDLLOVERRIDES+=";winedbg.exe=d"
-# One wineserver, kept running between processes, so the prefix's services
-# start once per run rather than once per case; it and every process it
+# One wineserver, kept running between processes; it and every process it
 # serves end with the script.
 end_wineserver() {
   "$wine_dir/wineserver" -k 2>/dev/null
@@ -138,21 +143,18 @@ end_wineserver() {
   [ "$way" = qemu ] || return 0
   local process argv
   for process in /proc/[0-9]*; do
-    mapfile -d '' -t argv <"$process/cmdline" 2>/dev/null || continue
+    mapfile -d '' -t argv 2>/dev/null <"$process/cmdline" || continue
     [ "${argv[3]:-}" = "$shadow/lib/wine/wine" ] && kill -KILL "${process#/proc/}" 2>/dev/null
   done
   return 0
 }
-# A prefix this script created is its own: one whose boot fails is removed
-# and booted anew. Any other prefix is only ever updated.
+# A prefix this script created is its own: it may remove and make it anew.
+# Any other prefix is only ever updated, natively, and refused under qemu-i386.
 owned_mark=$WINEPREFIX/.quiverleaf-i686-harness
 create_owned_prefix() { mkdir -p "$WINEPREFIX" && : >"$owned_mark"; }
 if [ -z "$(ls -A "$WINEPREFIX" 2>/dev/null)" ]; then
   create_owned_prefix || fatal "cannot create $WINEPREFIX"
 fi
-# A server or process still there is left from a run that was killed.
-end_wineserver
-"$wine_dir/wineserver" -p || fatal "no wineserver starts for $WINEPREFIX"
 # Long steps run in the background: a signal interrupts `wait` at once,
 # where a command in the foreground would hold the traps until it ended.
 step=
@@ -162,31 +164,54 @@ run_in() { cd "$1" && shift && exec "$@"; }  # DIR COMMAND...: in a background s
 end_run() { kill "$step" 2>/dev/null && wait "$step"; end_wineserver; }
 trap end_run EXIT
 trap 'exit 1' INT TERM HUP
-# Under qemu-i386 a process of the prefix's boot now and then dies inside
-# ld.so or with a smashed stack, and wineboot waits for it for ever. Such a
-# boot ends at its limit, its processes are ended, and it is tried again:
-# anew in an own prefix (a boot cut short can leave one that no longer
-# starts), else with "-u" to complete what the first left undone.
-boot_attempts=1
-[ "$way" = qemu ] && boot_attempts=3
-mode=-i
-for ((attempt = 1; ; ++attempt)); do
-  seconds=$(limit $boot_limit)
-  [ "$seconds" -gt 0 ] || fatal "the 32-bit Wine prefix $WINEPREFIX did not start within the run's $budget s"
-  interruptible timeout -k 10 "$seconds" "${wine[@]}" wineboot $mode >"$out/wineboot.log" 2>&1
-  status=$?
-  [ $status -eq 0 ] && break
-  [ $attempt -lt $boot_attempts ] ||
-    fatal "the 32-bit Wine prefix $WINEPREFIX does not start (exit status $status): $(tail -n 20 "$out/wineboot.log")"
-  echo "i686 cases: the prefix's boot failed (exit status $status); its processes ended, it is tried again"
-  end_wineserver
-  if [ -f "$owned_mark" ]; then
+# A server or process still there is left from a run that was killed.
+end_wineserver
+
+if [ "$way" = native ]; then
+  # An own prefix that a run under qemu-i386 left 64-bit is made anew.
+  if [ -f "$owned_mark" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
     rm -rf "$WINEPREFIX" && create_owned_prefix || fatal "cannot create $WINEPREFIX anew"
-  else
-    mode=-u
   fi
   "$wine_dir/wineserver" -p || fatal "no wineserver starts for $WINEPREFIX"
-done
+  interruptible timeout -k 10 "$(limit 120)" "${wine[@]}" wineboot -i >"$out/wineboot.log" 2>&1 ||
+    fatal "the 32-bit Wine prefix $WINEPREFIX does not start (exit status $?): $(tail -n 20 "$out/wineboot.log")"
+else
+  # A 32-bit boot under qemu-i386 runs some twenty processes (wineboot,
+  # rundll32, services, explorer, winedevice, plugplay, svchost, ...), each
+  # with many threads, and now and then one of them dies or is killed, and
+  # the boot waits for it for ever. The cases need none of them: the native
+  # 64-bit Wine makes the prefix, 32-bit Wine's own DLLs are copied into
+  # syswow64 as its setup would (that setup is itself a 32-bit process), and
+  # no boot runs at all while the cases run. Such a prefix serves every
+  # later run until Wine or this preparation changes.
+  i386_dlls=$(realpath "$wine_dir/../i386-linux-gnu/wine")/i386-windows
+  x86_64_dlls=$(realpath "$wine_dir/../x86_64-linux-gnu/wine")/x86_64-windows
+  inf=$(realpath "$wine_dir/../../share/wine")/wine.inf
+  [ -x "$wine_dir/wine64" ] && [ -f "$x86_64_dlls/ntdll.dll" ] ||
+    fatal "64-bit Wine is missing ($wine_dir/wine64): run scripts/install-deps.sh"
+  stamp_file=$WINEPREFIX/.quiverleaf-i686-wow64
+  # What the prefix was made from: another Wine, or another way of making
+  # it, makes it anew.
+  stamp="WoW64 prefix prepared by 64-bit Wine, layout 1
+$(stat -c '%n %s %Y' "$wine_dir/wine" "$wine_dir/wine64" "$i386_dlls/ntdll.dll" "$x86_64_dlls/ntdll.dll" "$inf")"
+  if [ "$(cat "$stamp_file" 2>/dev/null)" != "$stamp" ]; then
+    [ -f "$owned_mark" ] ||
+      fatal "$WINEPREFIX was not made by this script; under qemu-i386 it needs its own: set QL_WINEPREFIX_I686 to a new folder"
+    echo "i686 cases: preparing the prefix $WINEPREFIX with 64-bit Wine"
+    rm -rf "$WINEPREFIX" && create_owned_prefix || fatal "cannot create $WINEPREFIX anew"
+    # wineboot asks the 32-bit loader to finish the 32-bit setup; it
+    # cannot run it here, which is what is wanted.
+    interruptible timeout -k 10 "$(limit 120)" env -u WINELOADERNOEXEC "$wine_dir/wine64" wineboot -i \
+      >"$out/wineboot.log" 2>&1 && interruptible timeout -k 10 "$(limit 60)" "$wine_dir/wineserver" -w ||
+      fatal "64-bit Wine does not make the prefix $WINEPREFIX (exit status $?): $(tail -n 20 "$out/wineboot.log")"
+    syswow64=$WINEPREFIX/drive_c/windows/syswow64
+    # The 16-bit modules and the drivers belong elsewhere, and no case uses them.
+    find "$i386_dlls" -maxdepth 1 -type f ! -name '*16' ! -name '*.vxd' ! -name '*.sys' -exec cp -t "$syswow64" {} + &&
+      cp "$WINEPREFIX/drive_c/windows/system32/"*.nls "$syswow64/" &&
+      printf '%s\n' "$stamp" >"$stamp_file" || fatal "cannot fill $syswow64"
+  fi
+  "$wine_dir/wineserver" -p || fatal "no wineserver starts for $WINEPREFIX"
+fi
 
 windows_path() { local path; path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); echo "Z:${path//\//\\}"; }
 dll_path=$(windows_path "$dll")
