@@ -10,6 +10,12 @@
 # that could run them natively, to try that path); SKIPPED only when neither
 # way can run. One persistent wineserver serves every process of the run and
 # is ended with all of them when the script exits.
+# The prefix (QL_WINEPREFIX_I686, default ~/.wine-quiverleaf-i686) outlives
+# the run. Natively it is a 32-bit prefix that 32-bit Wine boots each run.
+# Under qemu-i386 it is a 64-bit prefix made once by the native 64-bit Wine,
+# in which the cases' processes run as WoW64 and nothing else runs under
+# emulation; later runs reuse it until Wine changes. Nothing is retried but
+# a failed listing of the cases, at once.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bench=false
@@ -177,13 +183,14 @@ if [ "$way" = native ]; then
     fatal "the 32-bit Wine prefix $WINEPREFIX does not start (exit status $?): $(tail -n 20 "$out/wineboot.log")"
 else
   # A 32-bit boot under qemu-i386 runs some twenty processes (wineboot,
-  # rundll32, services, explorer, winedevice, plugplay, svchost, ...), each
-  # with many threads, and now and then one of them dies or is killed, and
-  # the boot waits for it for ever. The cases need none of them: the native
-  # 64-bit Wine makes the prefix, 32-bit Wine's own DLLs are copied into
-  # syswow64 as its setup would (that setup is itself a 32-bit process), and
-  # no boot runs at all while the cases run. Such a prefix serves every
-  # later run until Wine or this preparation changes.
+  # rundll32, services, explorer, winedevice, plugplay, svchost, iexplore,
+  # ...). The wineserver SIGKILLs a process still there half a second after
+  # its last thread ended, and under emulation on a busy machine ending takes
+  # longer: wineboot then ends with status 137 after its work was done, and
+  # a boot whose helper process ends wrongly waits for it for ever. The cases
+  # need none of these processes: the native 64-bit Wine makes the prefix,
+  # 32-bit Wine's own DLLs are copied into syswow64 as its setup would (that
+  # setup is itself a 32-bit process), and no boot runs while the cases run.
   i386_dlls=$(realpath "$wine_dir/../i386-linux-gnu/wine")/i386-windows
   x86_64_dlls=$(realpath "$wine_dir/../x86_64-linux-gnu/wine")/x86_64-windows
   inf=$(realpath "$wine_dir/../../share/wine")/wine.inf
@@ -246,6 +253,7 @@ for attempt in 1 2; do
   run_host "$out/list" "$(limit $case_limit)" --list
   list=$(cat "$out/list/output.txt")
   grep -qx "end of cases" <<<"$list" && break
+  [ $attempt -eq 1 ] && echo "i686 cases: listing the cases failed; tried once more"
 done
 grep -qx "end of cases" <<<"$list" || fatal "host.exe --list failed: $list"
 # Case names only: under qemu-i386 a Wine service that crashes meanwhile
@@ -263,6 +271,8 @@ for name in $cases; do
   run_host "$out/cases/$name" "$seconds" "$name" "$dll_path" "$foreign"
   status=$?
   output=$(cat "$out/cases/$name/output.txt")
+  # The verdict line, not the exit status: under qemu-i386 the wineserver may SIGKILL a host
+  # that takes over half a second to end (see the prefix above).
   if grep -qx "ok: $name" <<<"$output"; then
     echo "ok: $name"
     passed=$((passed + 1))
