@@ -271,8 +271,8 @@ for name in $cases; do
   run_host "$out/cases/$name" "$seconds" "$name" "$dll_path" "$foreign"
   status=$?
   output=$(cat "$out/cases/$name/output.txt")
-  # The verdict line, not the exit status: under qemu-i386 the wineserver may SIGKILL a host
-  # that takes over half a second to end (see the prefix above).
+  # The verdict line, not the exit status: under qemu-i386 the wineserver
+  # may SIGKILL a host that takes over half a second to end (see above).
   if grep -qx "ok: $name" <<<"$output"; then
     echo "ok: $name"
     passed=$((passed + 1))
