@@ -203,7 +203,7 @@ else
 $(stat -c '%n %s %Y' "$wine_dir/wine" "$wine_dir/wine64" "$i386_dlls/ntdll.dll" "$x86_64_dlls/ntdll.dll" "$inf")"
   if [ "$(cat "$stamp_file" 2>/dev/null)" != "$stamp" ]; then
     [ -f "$owned_mark" ] ||
-      fatal "$WINEPREFIX was not made by this script; under qemu-i386 it needs its own: set QL_WINEPREFIX_I686 to a new folder"
+      fatal "$WINEPREFIX is not one this script made, as qemu-i386 needs: set QL_WINEPREFIX_I686 to a new folder"
     echo "i686 cases: preparing the prefix $WINEPREFIX with 64-bit Wine"
     rm -rf "$WINEPREFIX" && create_owned_prefix || fatal "cannot create $WINEPREFIX anew"
     # wineboot asks the 32-bit loader to finish the 32-bit setup; it
