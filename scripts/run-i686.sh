@@ -201,9 +201,8 @@ else
   # it, makes it anew.
   stamp="WoW64 prefix prepared by 64-bit Wine, layout 1
 $(stat -c '%n %s %Y' "$wine_dir/wine" "$wine_dir/wine64" "$i386_dlls/ntdll.dll" "$x86_64_dlls/ntdll.dll" "$inf")"
-  if [ "$(cat "$stamp_file" 2>/dev/null)" != "$stamp" ]; then
-    [ -f "$owned_mark" ] ||
-      fatal "$WINEPREFIX is not one this script made, as qemu-i386 needs: set QL_WINEPREFIX_I686 to a new folder"
+  syswow64=$WINEPREFIX/drive_c/windows/syswow64
+  prepare_prefix() {
     echo "i686 cases: preparing the prefix $WINEPREFIX with 64-bit Wine"
     rm -rf "$WINEPREFIX" && create_owned_prefix || fatal "cannot create $WINEPREFIX anew"
     # wineboot asks the 32-bit loader to finish the 32-bit setup; it
@@ -211,11 +210,17 @@ $(stat -c '%n %s %Y' "$wine_dir/wine" "$wine_dir/wine64" "$i386_dlls/ntdll.dll" 
     interruptible timeout -k 10 "$(limit 120)" env -u WINELOADERNOEXEC "$wine_dir/wine64" wineboot -i \
       >"$out/wineboot.log" 2>&1 && interruptible timeout -k 10 "$(limit 60)" "$wine_dir/wineserver" -w ||
       fatal "64-bit Wine does not make the prefix $WINEPREFIX (exit status $?): $(tail -n 20 "$out/wineboot.log")"
-    syswow64=$WINEPREFIX/drive_c/windows/syswow64
     # The 16-bit modules and the drivers belong elsewhere, and no case uses them.
     find "$i386_dlls" -maxdepth 1 -type f ! -name '*16' ! -name '*.vxd' ! -name '*.sys' -exec cp -t "$syswow64" {} + &&
       cp "$WINEPREFIX/drive_c/windows/system32/"*.nls "$syswow64/" &&
       printf '%s\n' "$stamp" >"$stamp_file" || fatal "cannot fill $syswow64"
+    prepared=true
+  }
+  prepared=false
+  if [ "$(cat "$stamp_file" 2>/dev/null)" != "$stamp" ]; then
+    [ -f "$owned_mark" ] ||
+      fatal "$WINEPREFIX is not one this script made, as qemu-i386 needs: set QL_WINEPREFIX_I686 to a new folder"
+    prepare_prefix
   fi
   "$wine_dir/wineserver" -p || fatal "no wineserver starts for $WINEPREFIX"
 fi
@@ -253,7 +258,16 @@ for attempt in 1 2; do
   run_host "$out/list" "$(limit $case_limit)" --list
   list=$(cat "$out/list/output.txt")
   grep -qx "end of cases" <<<"$list" && break
-  [ $attempt -eq 1 ] && echo "i686 cases: listing the cases failed; tried once more"
+  [ $attempt -eq 1 ] || break
+  if [ "$way" = qemu ] && ! $prepared; then
+    # A reused prefix that no longer serves is made anew.
+    echo "i686 cases: listing the cases failed in the reused prefix; it is made anew"
+    end_wineserver
+    prepare_prefix
+    "$wine_dir/wineserver" -p || fatal "no wineserver starts for $WINEPREFIX"
+  else
+    echo "i686 cases: listing the cases failed; tried once more"
+  fi
 done
 grep -qx "end of cases" <<<"$list" || fatal "host.exe --list failed: $list"
 # Case names only: under qemu-i386 a Wine service that crashes meanwhile
