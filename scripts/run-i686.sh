@@ -81,10 +81,13 @@ for tool in clang lld-link i686-w64-mingw32-gcc-win32; do
   command -v $tool >/dev/null || fatal "$tool is missing: run scripts/install-deps.sh"
 done
 
-clang --target=i686-pc-windows-msvc -ffreestanding -fno-exceptions -fno-rtti -O1 -std=c++20 -Wall -Wextra \
-  -c "$src/game/Game.cpp" -o "$out/Game.obj" &&
-  lld-link /nologo /dll /nodefaultlib /noentry /out:"$out/game.dll" "$out/Game.obj" >/dev/null ||
-  fatal "the game side does not build"
+# The game side builds alongside the host and the shadow below.
+{
+  clang --target=i686-pc-windows-msvc -ffreestanding -fno-exceptions -fno-rtti -O1 -std=c++20 -Wall -Wextra \
+    -c "$src/game/Game.cpp" -o "$out/Game.obj" &&
+    lld-link /nologo /dll /nodefaultlib /noentry /out:"$out/game.dll" "$out/Game.obj" >/dev/null
+} >"$out/game-build.log" 2>&1 &
+game_build=$!
 # Image base 0x00400000 without relocation, so the host's image spans the
 # game's fixed addresses.
 i686-w64-mingw32-gcc-win32 -std=c11 -O1 -g -Wall -Wextra -Wshadow -Wundef -Wcast-qual -Wformat=2 \
@@ -120,6 +123,7 @@ if [ "$way" = qemu ]; then
 else
   wine=("$wine_dir/wine")
 fi
+wait $game_build || fatal "the game side does not build: $(cat "$out/game-build.log")"
 # A case takes seconds either way; one that dies ends its process at once.
 case_limit=60
 # The whole run stays within 14 minutes, whatever each step's own limit;
@@ -210,8 +214,9 @@ $(stat -c '%n %s %Y' "$wine_dir/wine" "$wine_dir/wine64" "$i386_dlls/ntdll.dll" 
     interruptible timeout -k 10 "$(limit 120)" env -u WINELOADERNOEXEC "$wine_dir/wine64" wineboot -i \
       >"$out/wineboot.log" 2>&1 && interruptible timeout -k 10 "$(limit 60)" "$wine_dir/wineserver" -w ||
       fatal "64-bit Wine does not make the prefix $WINEPREFIX (exit status $?): $(tail -n 20 "$out/wineboot.log")"
-    # The 16-bit modules and the drivers belong elsewhere, and no case uses them.
-    find "$i386_dlls" -maxdepth 1 -type f ! -name '*16' ! -name '*.vxd' ! -name '*.sys' -exec cp -t "$syswow64" {} + &&
+    # Links, not copies: Wine loads the same files either way. The 16-bit
+    # modules and the drivers belong elsewhere, and no case uses them.
+    find "$i386_dlls" -maxdepth 1 -type f ! -name '*16' ! -name '*.vxd' ! -name '*.sys' -exec ln -s -t "$syswow64" {} + &&
       cp "$WINEPREFIX/drive_c/windows/system32/"*.nls "$syswow64/" &&
       printf '%s\n' "$stamp" >"$stamp_file" || fatal "cannot fill $syswow64"
     prepared=true
