@@ -15,7 +15,8 @@
 # Under qemu-i386 it is a 64-bit prefix made once by the native 64-bit Wine,
 # in which the cases' processes run as WoW64 and nothing else runs under
 # emulation; later runs reuse it until Wine changes. Nothing is retried but
-# a failed listing of the cases, at once.
+# a failed listing of the cases, at once (under qemu-i386 in a prefix made
+# anew, if the run reused one).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bench=false
@@ -216,7 +217,8 @@ $(stat -c '%n %s %Y' "$wine_dir/wine" "$wine_dir/wine64" "$i386_dlls/ntdll.dll" 
       fatal "64-bit Wine does not make the prefix $WINEPREFIX (exit status $?): $(tail -n 20 "$out/wineboot.log")"
     # Links, not copies: Wine loads the same files either way. The 16-bit
     # modules and the drivers belong elsewhere, and no case uses them.
-    find "$i386_dlls" -maxdepth 1 -type f ! -name '*16' ! -name '*.vxd' ! -name '*.sys' -exec ln -s -t "$syswow64" {} + &&
+    find "$i386_dlls" -maxdepth 1 -type f ! -name '*16' ! -name '*.vxd' ! -name '*.sys' \
+      -exec ln -s -t "$syswow64" {} + &&
       cp "$WINEPREFIX/drive_c/windows/system32/"*.nls "$syswow64/" &&
       printf '%s\n' "$stamp" >"$stamp_file" || fatal "cannot fill $syswow64"
     prepared=true
@@ -258,7 +260,8 @@ if $bench; then
 fi
 
 # Once, right after the prefix started, Wine crashed in this step: a second
-# try tells such a glitch from a host that cannot list its cases.
+# try tells such a glitch, or a reused prefix that no longer serves, from a
+# host that cannot list its cases.
 for attempt in 1 2; do
   run_host "$out/list" "$(limit $case_limit)" --list
   list=$(cat "$out/list/output.txt")
