@@ -194,7 +194,7 @@ else
   # longer: wineboot then ends with status 137 after its work was done, and
   # a boot whose helper process ends wrongly waits for it for ever. The cases
   # need none of these processes: the native 64-bit Wine makes the prefix,
-  # 32-bit Wine's own DLLs are copied into syswow64 as its setup would (that
+  # 32-bit Wine's own DLLs are put into syswow64 as its setup would (that
   # setup is itself a 32-bit process), and no boot runs while the cases run.
   i386_dlls=$(realpath "$wine_dir/../i386-linux-gnu/wine")/i386-windows
   x86_64_dlls=$(realpath "$wine_dir/../x86_64-linux-gnu/wine")/x86_64-windows
