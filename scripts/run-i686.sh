@@ -10,6 +10,13 @@
 # that could run them natively, to try that path); SKIPPED only when neither
 # way can run. One persistent wineserver serves every process of the run and
 # is ended with all of them when the script exits.
+# The prefix (QL_WINEPREFIX_I686, default ~/.wine-quiverleaf-i686) outlives
+# the run. Natively it is a 32-bit prefix that 32-bit Wine boots each run.
+# Under qemu-i386 it is a 64-bit prefix made once by the native 64-bit Wine,
+# in which the cases' processes run as WoW64 and nothing else runs under
+# emulation; later runs reuse it until Wine changes. Nothing is retried but
+# a failed listing of the cases, at once (under qemu-i386 in a prefix made
+# anew, if the run reused one).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bench=false
@@ -75,10 +82,13 @@ for tool in clang lld-link i686-w64-mingw32-gcc-win32; do
   command -v $tool >/dev/null || fatal "$tool is missing: run scripts/install-deps.sh"
 done
 
-clang --target=i686-pc-windows-msvc -ffreestanding -fno-exceptions -fno-rtti -O1 -std=c++20 -Wall -Wextra \
-  -c "$src/game/Game.cpp" -o "$out/Game.obj" &&
-  lld-link /nologo /dll /nodefaultlib /noentry /out:"$out/game.dll" "$out/Game.obj" >/dev/null ||
-  fatal "the game side does not build"
+# The game side builds alongside the host and the shadow below.
+{
+  clang --target=i686-pc-windows-msvc -ffreestanding -fno-exceptions -fno-rtti -O1 -std=c++20 -Wall -Wextra \
+    -c "$src/game/Game.cpp" -o "$out/Game.obj" &&
+    lld-link /nologo /dll /nodefaultlib /noentry /out:"$out/game.dll" "$out/Game.obj" >/dev/null
+} >"$out/game-build.log" 2>&1 &
+game_build=$!
 # Image base 0x00400000 without relocation, so the host's image spans the
 # game's fixed addresses.
 i686-w64-mingw32-gcc-win32 -std=c11 -O1 -g -Wall -Wextra -Wshadow -Wundef -Wcast-qual -Wformat=2 \
@@ -111,24 +121,30 @@ if [ "$way" = qemu ]; then
   wine=("$shadow/lib/wine/wine-preloader" "$shadow/lib/wine/wine")
   # The loader's own re-execution would bypass qemu-i386.
   export WINELOADERNOEXEC=1
-  boot_limit=240 case_limit=120
 else
   wine=("$wine_dir/wine")
-  boot_limit=120 case_limit=60
 fi
+wait $game_build || fatal "the game side does not build: $(cat "$out/game-build.log")"
+# A case takes seconds either way; one that dies ends its process at once.
+case_limit=60
 # The whole run stays within 14 minutes, whatever each step's own limit;
 # what is left to run then fails.
 budget=840
 deadline=$((SECONDS + budget))
 limit() { local left=$((deadline - SECONDS)); echo $((left < $1 ? left : $1)); }
 
-export WINEPREFIX=${QL_WINEPREFIX_I686:-$HOME/.wine-quiverleaf-i686} WINEARCH=win32
+# Natively a 32-bit prefix, booted by 32-bit Wine. Under qemu-i386 a 64-bit
+# prefix whose 32-bit processes run as WoW64, the way the game runs on 64-bit
+# Windows: the native 64-bit Wine prepares it, so no 32-bit process takes part
+# in a boot (see the prefix's preparation below).
+arch=win32
+[ "$way" = qemu ] && arch=win64
+export WINEPREFIX=${QL_WINEPREFIX_I686:-$HOME/.wine-quiverleaf-i686} WINEARCH=$arch
 export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
-# Under qemu-i386 Wine's own services crash now and then, and the debugger
-# Wine starts for them never returns: without it, they simply end.
+# A 32-bit process that crashes under qemu-i386 simply ends, rather than
+# wait for a debugger that would run under emulation too.
 [ "$way" = qemu ] && WINEDLLOVERRIDES+=";winedbg.exe=d"
-# One wineserver, kept running between processes, so the prefix's services
-# start once per run rather than once per case; it and every process it
+# One wineserver, kept running between processes; it and every process it
 # serves end with the script.
 end_wineserver() {
   "$wine_dir/wineserver" -k 2>/dev/null
@@ -138,21 +154,18 @@ end_wineserver() {
   [ "$way" = qemu ] || return 0
   local process argv
   for process in /proc/[0-9]*; do
-    mapfile -d '' -t argv <"$process/cmdline" 2>/dev/null || continue
+    mapfile -d '' -t argv 2>/dev/null <"$process/cmdline" || continue
     [ "${argv[3]:-}" = "$shadow/lib/wine/wine" ] && kill -KILL "${process#/proc/}" 2>/dev/null
   done
   return 0
 }
-# A prefix this script created is its own: one whose boot fails is removed
-# and booted anew. Any other prefix is only ever updated.
+# A prefix this script created is its own: it may remove and make it anew.
+# Any other prefix is only ever updated, natively, and refused under qemu-i386.
 owned_mark=$WINEPREFIX/.quiverleaf-i686-harness
 create_owned_prefix() { mkdir -p "$WINEPREFIX" && : >"$owned_mark"; }
 if [ -z "$(ls -A "$WINEPREFIX" 2>/dev/null)" ]; then
   create_owned_prefix || fatal "cannot create $WINEPREFIX"
 fi
-# A server or process still there is left from a run that was killed.
-end_wineserver
-"$wine_dir/wineserver" -p || fatal "no wineserver starts for $WINEPREFIX"
 # Long steps run in the background: a signal interrupts `wait` at once,
 # where a command in the foreground would hold the traps until it ended.
 step=
@@ -162,31 +175,62 @@ run_in() { cd "$1" && shift && exec "$@"; }  # DIR COMMAND...: in a background s
 end_run() { kill "$step" 2>/dev/null && wait "$step"; end_wineserver; }
 trap end_run EXIT
 trap 'exit 1' INT TERM HUP
-# Under qemu-i386 a process of the prefix's boot now and then dies inside
-# ld.so or with a smashed stack, and wineboot waits for it for ever. Such a
-# boot ends at its limit, its processes are ended, and it is tried again:
-# anew in an own prefix (a boot cut short can leave one that no longer
-# starts), else with "-u" to complete what the first left undone.
-boot_attempts=1
-[ "$way" = qemu ] && boot_attempts=3
-mode=-i
-for ((attempt = 1; ; ++attempt)); do
-  seconds=$(limit $boot_limit)
-  [ "$seconds" -gt 0 ] || fatal "the 32-bit Wine prefix $WINEPREFIX did not start within the run's $budget s"
-  interruptible timeout -k 10 "$seconds" "${wine[@]}" wineboot $mode >"$out/wineboot.log" 2>&1
-  status=$?
-  [ $status -eq 0 ] && break
-  [ $attempt -lt $boot_attempts ] ||
-    fatal "the 32-bit Wine prefix $WINEPREFIX does not start (exit status $status): $(tail -n 20 "$out/wineboot.log")"
-  echo "i686 cases: the prefix's boot failed (exit status $status); its processes ended, it is tried again"
-  end_wineserver
-  if [ -f "$owned_mark" ]; then
+# A server or process still there is left from a run that was killed.
+end_wineserver
+
+if [ "$way" = native ]; then
+  # An own prefix that a run under qemu-i386 left 64-bit is made anew.
+  if [ -f "$owned_mark" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
     rm -rf "$WINEPREFIX" && create_owned_prefix || fatal "cannot create $WINEPREFIX anew"
-  else
-    mode=-u
   fi
   "$wine_dir/wineserver" -p || fatal "no wineserver starts for $WINEPREFIX"
-done
+  interruptible timeout -k 10 "$(limit 120)" "${wine[@]}" wineboot -i >"$out/wineboot.log" 2>&1 ||
+    fatal "the 32-bit Wine prefix $WINEPREFIX does not start (exit status $?): $(tail -n 20 "$out/wineboot.log")"
+else
+  # A 32-bit boot under qemu-i386 runs some twenty processes (wineboot,
+  # rundll32, services, explorer, winedevice, plugplay, svchost, iexplore,
+  # ...). The wineserver SIGKILLs a process still there half a second after
+  # its last thread ended, and under emulation on a busy machine ending takes
+  # longer: wineboot then ends with status 137 after its work was done, and
+  # a boot whose helper process ends wrongly waits for it for ever. The cases
+  # need none of these processes: the native 64-bit Wine makes the prefix,
+  # 32-bit Wine's own DLLs are put into syswow64 as its setup would (that
+  # setup is itself a 32-bit process), and no boot runs while the cases run.
+  i386_dlls=$(realpath "$wine_dir/../i386-linux-gnu/wine")/i386-windows
+  x86_64_dlls=$(realpath "$wine_dir/../x86_64-linux-gnu/wine")/x86_64-windows
+  inf=$(realpath "$wine_dir/../../share/wine")/wine.inf
+  [ -x "$wine_dir/wine64" ] && [ -f "$x86_64_dlls/ntdll.dll" ] ||
+    fatal "64-bit Wine is missing ($wine_dir/wine64): run scripts/install-deps.sh"
+  stamp_file=$WINEPREFIX/.quiverleaf-i686-wow64
+  # What the prefix was made from: another Wine, or another way of making
+  # it, makes it anew.
+  stamp="WoW64 prefix prepared by 64-bit Wine, layout 1
+$(stat -c '%n %s %Y' "$wine_dir/wine" "$wine_dir/wine64" "$i386_dlls/ntdll.dll" "$x86_64_dlls/ntdll.dll" "$inf")"
+  syswow64=$WINEPREFIX/drive_c/windows/syswow64
+  prepare_prefix() {
+    echo "i686 cases: preparing the prefix $WINEPREFIX with 64-bit Wine"
+    rm -rf "$WINEPREFIX" && create_owned_prefix || fatal "cannot create $WINEPREFIX anew"
+    # wineboot asks the 32-bit loader to finish the 32-bit setup; it
+    # cannot run it here, which is what is wanted.
+    interruptible timeout -k 10 "$(limit 120)" env -u WINELOADERNOEXEC "$wine_dir/wine64" wineboot -i \
+      >"$out/wineboot.log" 2>&1 && interruptible timeout -k 10 "$(limit 60)" "$wine_dir/wineserver" -w ||
+      fatal "64-bit Wine does not make the prefix $WINEPREFIX (exit status $?): $(tail -n 20 "$out/wineboot.log")"
+    # Links, not copies: Wine loads the same files either way. The 16-bit
+    # modules and the drivers belong elsewhere, and no case uses them.
+    find "$i386_dlls" -maxdepth 1 -type f ! -name '*16' ! -name '*.vxd' ! -name '*.sys' \
+      -exec ln -s -t "$syswow64" {} + &&
+      cp "$WINEPREFIX/drive_c/windows/system32/"*.nls "$syswow64/" &&
+      printf '%s\n' "$stamp" >"$stamp_file" || fatal "cannot fill $syswow64"
+    prepared=true
+  }
+  prepared=false
+  if [ "$(cat "$stamp_file" 2>/dev/null)" != "$stamp" ]; then
+    [ -f "$owned_mark" ] ||
+      fatal "$WINEPREFIX is not one this script made, as qemu-i386 needs: set QL_WINEPREFIX_I686 to a new folder"
+    prepare_prefix
+  fi
+  "$wine_dir/wineserver" -p || fatal "no wineserver starts for $WINEPREFIX"
+fi
 
 windows_path() { local path; path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); echo "Z:${path//\//\\}"; }
 dll_path=$(windows_path "$dll")
@@ -216,11 +260,22 @@ if $bench; then
 fi
 
 # Once, right after the prefix started, Wine crashed in this step: a second
-# try tells such a glitch from a host that cannot list its cases.
+# try tells such a glitch, or a reused prefix that no longer serves, from a
+# host that cannot list its cases.
 for attempt in 1 2; do
   run_host "$out/list" "$(limit $case_limit)" --list
   list=$(cat "$out/list/output.txt")
   grep -qx "end of cases" <<<"$list" && break
+  [ $attempt -eq 1 ] || break
+  if [ "$way" = qemu ] && ! $prepared; then
+    # A reused prefix that no longer serves is made anew.
+    echo "i686 cases: listing the cases failed in the reused prefix; it is made anew"
+    end_wineserver
+    prepare_prefix
+    "$wine_dir/wineserver" -p || fatal "no wineserver starts for $WINEPREFIX"
+  else
+    echo "i686 cases: listing the cases failed; tried once more"
+  fi
 done
 grep -qx "end of cases" <<<"$list" || fatal "host.exe --list failed: $list"
 # Case names only: under qemu-i386 a Wine service that crashes meanwhile
@@ -238,6 +293,8 @@ for name in $cases; do
   run_host "$out/cases/$name" "$seconds" "$name" "$dll_path" "$foreign"
   status=$?
   output=$(cat "$out/cases/$name/output.txt")
+  # The verdict line, not the exit status: under qemu-i386 the wineserver
+  # may SIGKILL a host that takes over half a second to end (see above).
   if grep -qx "ok: $name" <<<"$output"; then
     echo "ok: $name"
     passed=$((passed + 1))
