@@ -61,7 +61,7 @@ if [ "$runner" = native ] || { [ "$runner" = auto ] && $native; }; then
 else
   why="this kernel does not run 32-bit programs"
   [ "$runner" = qemu ] && why="QL_I686_RUNNER=qemu"
-  command -v qemu-i386 >/dev/null || fatal "$why, and qemu-i386 is missing: run scripts/install-deps.sh"
+  command -v qemu-i386 >/dev/null || fatal "$why, and qemu-i386 is missing: run scripts/install-deps.sh test"
   if ! qemu-i386 "$out/probe-i386" 2>/dev/null; then
     [ "$runner" = qemu ] && fatal "qemu-i386 does not run the i386 probe"
     echo "SKIPPED: this kernel does not run 32-bit programs, and qemu-i386 does not run them either"
@@ -77,9 +77,9 @@ if $bench && [ "$way" = qemu ]; then
 fi
 
 [ -f "$dll" ] || fatal "no DLL at $dll (build it first)"
-[ -x "$wine_dir/wine" ] || fatal "32-bit Wine is missing ($wine_dir/wine): run scripts/install-deps.sh"
+[ -x "$wine_dir/wine" ] || fatal "32-bit Wine is missing ($wine_dir/wine): run scripts/install-deps.sh test"
 for tool in clang lld-link i686-w64-mingw32-gcc-win32; do
-  command -v $tool >/dev/null || fatal "$tool is missing: run scripts/install-deps.sh"
+  command -v $tool >/dev/null || fatal "$tool is missing: run scripts/install-deps.sh test"
 done
 
 # The game side builds alongside the host and the shadow below.
@@ -200,7 +200,7 @@ else
   x86_64_dlls=$(realpath "$wine_dir/../x86_64-linux-gnu/wine")/x86_64-windows
   inf=$(realpath "$wine_dir/../../share/wine")/wine.inf
   [ -x "$wine_dir/wine64" ] && [ -f "$x86_64_dlls/ntdll.dll" ] ||
-    fatal "64-bit Wine is missing ($wine_dir/wine64): run scripts/install-deps.sh"
+    fatal "64-bit Wine is missing ($wine_dir/wine64): run scripts/install-deps.sh test"
   stamp_file=$WINEPREFIX/.quiverleaf-i686-wow64
   # What the prefix was made from: another Wine, or another way of making
   # it, makes it anew.

@@ -16,7 +16,7 @@ fail() { echo "FAIL: $*"; echo "0 passed, 1 failed: SSE2 repair at every stack a
 for object in Win1251Scalar Win1251Sse2; do
   [ -f "$objects/$object.cpp.obj" ] || fail "no $objects/$object.cpp.obj (build the shipped DLL first)"
 done
-command -v qemu-i386 >/dev/null || fail "qemu-i386 is missing: run scripts/install-deps.sh"
+command -v qemu-i386 >/dev/null || fail "qemu-i386 is missing: run scripts/install-deps.sh test"
 cc=i686-w64-mingw32-gcc-win32
 $cc -std=c11 -O1 -ffreestanding -fno-asynchronous-unwind-tables -Wall -Wextra -Werror \
   -c "$root/tests/shipped/alignment/Driver.c" -o "$out/Driver.o" || fail "the driver does not build"

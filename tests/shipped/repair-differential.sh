@@ -21,7 +21,7 @@ repair_objects=(Win1251Scalar Win1251Sse2 ConvertWin1251ToUTF8 ResultBuffer Proc
 for object in "${repair_objects[@]}"; do
   [ -f "$objects/$object.cpp.obj" ] || fail "no $objects/$object.cpp.obj (build the shipped DLL first)"
 done
-command -v qemu-i386 >/dev/null || fail "qemu-i386 is missing: run scripts/install-deps.sh"
+command -v qemu-i386 >/dev/null || fail "qemu-i386 is missing: run scripts/install-deps.sh test"
 cc=i686-w64-mingw32-gcc-win32
 flags=(-std=c11 -O2 -ffreestanding -fno-asynchronous-unwind-tables -Wall -Wextra -Werror)
 $cc "${flags[@]}" -c "$root/tests/shipped/differential/Driver.c" -o "$out/Driver.o" || fail "the driver does not build"
