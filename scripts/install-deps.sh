@@ -11,12 +11,12 @@ set -euo pipefail
 
 # The plug-in, its archives and quiverleaf-host: no 32-bit test stack.
 build_packages=(
-  cmake make g++ binutils zip python3
+  cmake make g++ binutils zip
   g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
 )
 # The tests, on top of the build set.
 test_packages=(
-  unzip
+  python3 unzip  # the DLL's checks
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64  # -posix compilers: GoogleTest cross builds
   wine64 googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev valgrind
