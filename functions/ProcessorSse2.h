@@ -16,7 +16,8 @@ bool Detect() noexcept;
 
 inline bool ProcessorHasSse2() noexcept {
   const int state = processor_sse2::state.load(std::memory_order_relaxed);
-  return state == processor_sse2::kUnknown ? processor_sse2::Detect() : state == processor_sse2::kPresent;
+  if (state == processor_sse2::kPresent) return true;
+  return state == processor_sse2::kUnknown && processor_sse2::Detect();
 }
 #elif defined(__x86_64__)
 inline bool ProcessorHasSse2() noexcept { return true; }
