@@ -50,6 +50,13 @@ const char* RepairPreviousResult(const char* text, TextExtent extent) {
 
 // The repaired text, or null when there is no memory for it.
 const char* Repair(const char* text) {
+  // The held block, while no larger than the shrink limit, serves any text
+  // that fits it; where one pass can measure and repair, that saves a pass.
+  if (!repairedText.Contains(text) && !repairedText.IsOversizedFor(0)) {
+    if (RepairInOnePass(text, repairedText.Data(), repairedText.Capacity()) != win1251::kNotRepaired) {
+      return repairedText.Data();
+    }
+  }
   const TextExtent extent = MeasureText(text);
   if (extent.length > kMaxRepairLength / 2) return nullptr;  // leaves room for staging
   if (repairedText.Contains(text)) return RepairPreviousResult(text, extent);

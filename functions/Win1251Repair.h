@@ -6,8 +6,9 @@
 // alone, any other byte takes the byte after it as its pair, whatever either
 // byte is. Text holding a correctly encoded Russian letter pair is left as it
 // is; any other text is converted pair by pair through the Windows-1251 code
-// page. Neither step reads past the terminator, except that MeasureText may
-// read the rest of the aligned 16-byte block holding it (never another page).
+// page. Neither step reads past the terminator into another page: MeasureText
+// may read the rest of the aligned 64 bytes holding it, and the IA-32 SSE2
+// repair the rest of a 16-byte block that stays in the terminator's page.
 
 #include <cstddef>
 
@@ -50,4 +51,17 @@ inline std::size_t RepairWin1251(const char* in, TextExtent extent, char* out) n
   if (ProcessorHasSse2()) return win1251::RepairSse2(in, extent, out);
 #endif
   return win1251::RepairScalar(in, extent, out);
+}
+
+// Measures and repairs `in` into `out`, which holds `capacity` bytes, in one
+// pass where the build and processor have one (IA-32 with SSE2): the output
+// length, as from RepairWin1251. kNotRepaired, `out` perhaps written over,
+// elsewhere or when the output did not fit (RepairBufferSize of the length
+// always fits).
+inline std::size_t RepairInOnePass([[maybe_unused]] const char* in, [[maybe_unused]] char* out,
+                                   [[maybe_unused]] std::size_t capacity) noexcept {
+#if QL_WIN1251_SSE2 && defined(__i386__)
+  if (ProcessorHasSse2()) return win1251::RepairSse2InOnePass(in, out, capacity);
+#endif
+  return win1251::kNotRepaired;
 }

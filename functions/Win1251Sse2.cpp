@@ -51,20 +51,31 @@ QL_SSE2_INLINE bool HasZeroOrHigh(const unsigned char* at) {
 }
 QL_SSE2_INLINE bool HasZero(const unsigned char* at) { return ZeroMask(LoadAligned(at)) != 0; }
 
-// The first aligned block from `block` on that holds a zero byte (with
-// kOrHigh, or a high byte), four blocks a step.
-template <bool kOrHigh>
-QL_SSE2_INLINE bool HasStop(const unsigned char* at) {
-  return kOrHigh ? HasZeroOrHigh(at) : HasZero(at);
-}
-template <bool kOrHigh>
-QL_SSE2_INLINE const unsigned char* FirstBlockWithStop(const unsigned char* block) {
+// The first aligned block from `block` on that holds a zero or high byte,
+// four blocks a step.
+QL_SSE2_INLINE const unsigned char* FirstBlockWithZeroOrHigh(const unsigned char* block) {
   for (;; block += 64) {
-    if (HasStop<kOrHigh>(block)) return block;
-    if (HasStop<kOrHigh>(block + 16)) return block + 16;
-    if (HasStop<kOrHigh>(block + 32)) return block + 32;
-    if (HasStop<kOrHigh>(block + 48)) return block + 48;
+    if (HasZeroOrHigh(block)) return block;
+    if (HasZeroOrHigh(block + 16)) return block + 16;
+    if (HasZeroOrHigh(block + 32)) return block + 32;
+    if (HasZeroOrHigh(block + 48)) return block + 48;
   }
+}
+
+// The first aligned block from `block` on that holds a zero byte: single
+// blocks up to a 64-byte boundary, then 64 bytes a step by their bytewise
+// minimum. 64 aligned bytes never span two pages.
+QL_SSE2_INLINE const unsigned char* FirstBlockWithZero(const unsigned char* block) {
+  for (; reinterpret_cast<std::uintptr_t>(block) % 64 != 0; block += 16) {
+    if (HasZero(block)) return block;
+  }
+  for (;; block += 64) {
+    const __m128i low = _mm_min_epu8(_mm_min_epu8(LoadAligned(block), LoadAligned(block + 16)),
+                                     _mm_min_epu8(LoadAligned(block + 32), LoadAligned(block + 48)));
+    if (ZeroMask(low) != 0) break;
+  }
+  while (!HasZero(block)) block += 16;
+  return block;
 }
 
 // Copies fewer than 16 bytes with at most four moves.
@@ -119,6 +130,9 @@ struct Block {
 // C3 80..AF gives D0 90..BF and C3 B0..BF gives D1 80..8F: the trail gains
 // 0x10 or loses 0x30, the lead gains 0x0D or 0x0E. Any other pair of a lead
 // and a trail, and any byte out of place, shows in `stray`.
+// With kZeroIsStray a zero byte shows in `stray` too, for a pass that finds
+// the terminator as it goes.
+template <bool kZeroIsStray = false>
 QL_SSE2_INLINE Block ConvertBlock(__m128i bytes) {
   const __m128i leads = _mm_cmpeq_epi8(bytes, Bytes(0xC3));
   const __m128i trails = _mm_slli_si128(leads, 1);  // where C3's trails must stand
@@ -127,7 +141,8 @@ QL_SSE2_INLINE Block ConvertBlock(__m128i bytes) {
   // trail, a byte C0..FF on them.
   const __m128i onTrails = _mm_and_si128(trails, bytes);
   const __m128i misplaced = _mm_xor_si128(_mm_xor_si128(bytes, leads), trails);
-  const __m128i stray = _mm_or_si128(misplaced, _mm_add_epi8(onTrails, onTrails));
+  __m128i stray = _mm_or_si128(misplaced, _mm_add_epi8(onTrails, onTrails));
+  if constexpr (kZeroIsStray) stray = _mm_or_si128(stray, _mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
   const __m128i lower = _mm_cmplt_epi8(bytes, Bytes(0xB0));  // signed: trails 80..AF
   const __m128i leadDelta = _mm_and_si128(leads, _mm_add_epi8(_mm_srli_si128(lower, 1), Bytes(0x0E)));
   const __m128i trailDelta = _mm_and_si128(trails, _mm_add_epi8(_mm_and_si128(lower, Bytes(0x40)), Bytes(0xD0)));
@@ -183,6 +198,28 @@ QL_SSE2_INLINE __m128i LastBytes(const unsigned char* end, std::size_t rest) {
   return bytes;
 }
 
+#if defined(__i386__)
+constexpr std::uintptr_t kPageSize = 4096;
+
+QL_SSE2_INLINE std::uintptr_t Address(const void* at) { return reinterpret_cast<std::uintptr_t>(at); }
+#endif
+
+// The 16 bytes from `src` on, of which the `rest` (below 16) before the
+// terminator at `end` count. In the shipped IA-32 build a block that stays
+// within the page of `src` is read as it lies, terminator and what follows
+// it included (memory is mapped by whole pages); otherwise zeros follow the
+// `rest` bytes. `textStart` is where the text begins.
+QL_SSE2_INLINE __m128i TailBytes(const unsigned char* src, const unsigned char* end, std::size_t rest,
+                                 const unsigned char* textStart) {
+#if defined(__i386__)
+  if (Address(src) % kPageSize <= kPageSize - 16) return Load(src);
+#endif
+  if (end - textStart >= 16) return LastBytes(end, rest);
+  alignas(16) unsigned char padded[16] = {};
+  CopyShort(padded, src, rest);
+  return LoadAligned(padded);
+}
+
 }  // namespace
 
 // Aligned 16-byte blocks, each read only when the one before holds no
@@ -196,7 +233,7 @@ QL_SSE2_FUNCTION QL_READS_WHOLE_ALIGNED_BLOCKS TextExtent MeasureSse2(const char
   unsigned zeros = ZeroMask(bytes) >> skipped << skipped;
   unsigned highs = HighMask(bytes) >> skipped << skipped;
   if ((zeros | highs) == 0) {
-    block = FirstBlockWithStop<true>(block + 16);
+    block = FirstBlockWithZeroOrHigh(block + 16);
     bytes = LoadAligned(block);
     zeros = ZeroMask(bytes);
     highs = HighMask(bytes);
@@ -210,7 +247,7 @@ QL_SSE2_FUNCTION QL_READS_WHOLE_ALIGNED_BLOCKS TextExtent MeasureSse2(const char
   }
   const auto firstHigh = static_cast<std::size_t>(block + __builtin_ctz(highs) - start);
   // Then the terminator alone.
-  block = FirstBlockWithStop<false>(block + 16);
+  block = FirstBlockWithZero(block + 16);
   return {static_cast<std::size_t>(block + __builtin_ctz(ZeroMask(LoadAligned(block))) - start), firstHigh};
 }
 
@@ -269,17 +306,11 @@ QL_SSE2_INLINE unsigned char* ConvertFrom(const unsigned char* src, unsigned cha
       const Cursor walked = WalkUntil({src, dst}, end);
       return walked.src ? walked.dst : nullptr;
     }
-    __m128i bytes;
-    if (end - text >= 16) {
-      bytes = LastBytes(end, rest);
-    } else {
-      alignas(16) unsigned char padded[16] = {};
-      CopyShort(padded, src, rest);
-      bytes = LoadAligned(padded);
-    }
-    const Block block = ConvertBlock(bytes);
+    const Block block = ConvertBlock(TailBytes(src, end, rest, text));
     Store(dst, block.converted);
-    const std::size_t taken = block.stray == 0 ? 16 : TakeBlock(src, block.stray, dst);
+    // Stray bits beyond the terminator come from bytes that are no text.
+    const unsigned stray = block.stray & ((2u << rest) - 1);
+    const std::size_t taken = stray == 0 ? 16 : TakeBlock(src, stray, dst);
     if (taken >= rest) return dst + rest;
     src += taken;
     dst += taken;
@@ -310,6 +341,121 @@ QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char*
   CopyText(start, text, extent.length + 1);
   return extent.length;
 }
+
+#if defined(__i386__)
+// The terminator of a text that goes on at least to `at`: aligned blocks,
+// the first without the bytes before `at`.
+QL_SSE2_INLINE const unsigned char* TerminatorFrom(const unsigned char* at) {
+  const std::uintptr_t skipped = Address(at) % 16;
+  const unsigned char* block = at - skipped;
+  if (const unsigned zeros = ZeroMask(LoadAligned(block)) >> skipped << skipped) return block + __builtin_ctz(zeros);
+  block = FirstBlockWithZero(block + 16);
+  return block + __builtin_ctz(ZeroMask(LoadAligned(block)));
+}
+
+// The rest of a one-pass repair from `src` and `dst` on: with `end` (null
+// when not yet found) known, as in RepairSse2, or, after a Russian letter
+// pair, the text unchanged.
+QL_SSE2_FUNCTION QL_READS_WHOLE_ALIGNED_BLOCKS std::size_t FinishInOnePass(const unsigned char* text,
+                                                                            const unsigned char* src,
+                                                                            const unsigned char* end,
+                                                                            unsigned char* start, unsigned char* dst,
+                                                                            std::size_t capacity,
+                                                                            bool unchanged) noexcept {
+  if (!end) end = TerminatorFrom(src);
+  const auto length = static_cast<std::size_t>(end - text);
+  if (RepairBufferSize(length) > capacity) return kNotRepaired;
+  if (!unchanged) {
+    if (src >= end) {
+      *dst = 0;
+      return static_cast<std::size_t>(dst - start);
+    }
+    if (unsigned char* const done = ConvertFrom(src, dst, text, end, start + RepairBufferSize(length))) {
+      *done = 0;
+      return static_cast<std::size_t>(done - start);
+    }
+  }
+  CopyText(start, text, length + 1);
+  return length;
+}
+
+// Blocks are read where they lie, up to the last one that ends in the page
+// of the text's start, and stored while the output has room for them; a
+// block with bytes for the walk needs room for what the walk may add too.
+// From there on, or from a walk step at the terminator, the rest goes as in
+// RepairSse2.
+QL_SSE2_FUNCTION std::size_t RepairSse2InOnePass(const char* in, char* out, std::size_t capacity) noexcept {
+  constexpr std::size_t kWalkReach = 32;  // a walked block's up to 24 bytes and a 4-byte store
+  const auto* const text = reinterpret_cast<const unsigned char*>(in);
+  auto* const start = reinterpret_cast<unsigned char*>(out);
+  const unsigned char* src = text;
+  unsigned char* dst = start;
+  const unsigned char* end = nullptr;  // the terminator, once found
+  if (capacity >= 16) {
+    const std::uintptr_t lastLoad = (Address(text) | (kPageSize - 1)) - 15;
+    const std::uintptr_t lastStore = Address(start + capacity) - 16;
+    while (Address(src) <= lastLoad && Address(dst) <= lastStore) {
+      const __m128i bytes = Load(src);
+      const Block block = ConvertBlock<true>(bytes);
+      Store(dst, block.converted);
+      if (block.stray == 0) {
+        // A lead in the last byte is left for the next block.
+        if (src[15] == 0xC3) {
+          src += 15;
+          dst += 15;
+        } else {
+          src += 16;
+          dst += 16;
+        }
+        continue;
+      }
+      if (const unsigned zeros = ZeroMask(bytes)) {
+        // The terminator's block, converted as ConvertFrom converts its last.
+        const auto rest = static_cast<std::size_t>(__builtin_ctz(zeros));
+        // Done unless a stray byte, or a lead whose pair would be the
+        // terminator, comes before it.
+        if ((block.stray & ((1u << rest) - 1)) == 0 && (rest == 0 || src[rest - 1] != 0xC3)) {
+          dst[rest] = 0;
+          return static_cast<std::size_t>(dst + rest - start);
+        }
+        end = src + rest;
+        if (RepairBufferSize(static_cast<std::size_t>(end - text)) > capacity) return kNotRepaired;
+        const std::size_t taken = TakeBlock(src, block.stray & ((2u << rest) - 1), dst);
+        if (taken >= rest) {
+          dst[rest] = 0;
+          return static_cast<std::size_t>(dst + rest - start);
+        }
+        src += taken;
+        dst += taken;
+        if (!WalkStep(src, end, dst)) goto unchanged;
+        break;
+      }
+      if (Address(dst) > Address(start + capacity - kWalkReach)) break;
+      const unsigned char* const blockEnd = src + 16;
+      std::size_t taken = TakeBlock(src, block.stray, dst);
+      if (taken == 16 && src[15] == 0xC3) taken = 15;
+      src += taken;
+      dst += taken;
+      if (taken == 0) {
+        const Cursor walked = WalkUntil({src, dst}, blockEnd);
+        if (!walked.src) goto unchanged;
+        src = walked.src;
+        dst = walked.dst;
+        // A lead in the last byte took the byte after the block as its pair.
+        if (src > blockEnd && *blockEnd == 0) {
+          end = blockEnd;
+          break;
+        }
+      } else if (taken < 15 && !WalkStep(src, blockEnd, dst)) {
+        goto unchanged;
+      }
+    }
+  }
+  return FinishInOnePass(text, src, end, start, dst, capacity, false);
+unchanged:
+  return FinishInOnePass(text, src, end, start, dst, capacity, true);
+}
+#endif
 
 }  // namespace win1251
 

@@ -20,6 +20,7 @@ TextExtent MeasureScalar(const char* text) __asm__("__ZN7win125113MeasureScalarE
 size_t RepairScalar(const char* in, TextExtent extent, char* out) __asm__("__ZN7win125112RepairScalarEPKc10TextExtentPc");
 extern char MeasureSse2[] __asm__("__ZN7win125111MeasureSse2EPKc");
 extern char RepairSse2[] __asm__("__ZN7win125110RepairSse2EPKc10TextExtentPc");
+extern char RepairSse2InOnePass[] __asm__("__ZN7win125119RepairSse2InOnePassEPKcPcj");
 
 /* Named by the objects' unwind tables; nothing here throws. */
 void __gxx_personality_v0(void) {}
@@ -141,6 +142,13 @@ static void check_text(const char* in, int shape, size_t length, char* outputPag
     const uint32_t repaired = (uint32_t)call_at(esp, RepairSse2, 4, args);
     report(repaired == expectedLength && same_bytes(out, expected, expectedLength + 1), "RepairSse2", shape, length,
            (uintptr_t)in, esp);
+
+    for (size_t at = 0; at < bufferSize; ++at) out[at] = (char)0xEE;
+    args[1] = (uint32_t)(uintptr_t)out;
+    args[2] = (uint32_t)bufferSize;
+    const uint32_t onePass = (uint32_t)call_at(esp, RepairSse2InOnePass, 3, args);
+    report(onePass == expectedLength && same_bytes(out, expected, expectedLength + 1), "RepairSse2InOnePass", shape,
+           length, (uintptr_t)in, esp);
 
   }
 }

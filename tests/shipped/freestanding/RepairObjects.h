@@ -15,6 +15,10 @@ TextExtent MeasureScalar(const char* text) __asm__("__ZN7win125113MeasureScalarE
 size_t RepairScalar(const char* in, TextExtent extent, char* out) __asm__("__ZN7win125112RepairScalarEPKc10TextExtentPc");
 TextExtent MeasureSse2(const char* text) __asm__("__ZN7win125111MeasureSse2EPKc");
 size_t RepairSse2(const char* in, TextExtent extent, char* out) __asm__("__ZN7win125110RepairSse2EPKc10TextExtentPc");
+size_t RepairSse2InOnePass(const char* in, char* out, size_t capacity)
+    __asm__("__ZN7win125119RepairSse2InOnePassEPKcPcj");
+/* What RepairSse2InOnePass returns when the text needs more room. */
+#define kNotRepaired ((size_t)-1)
 
 /* The UI runtime's records, as on the game's platform. */
 typedef struct UiValue {
