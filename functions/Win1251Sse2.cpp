@@ -186,6 +186,20 @@ inline std::size_t TakeBlock(const unsigned char* in, unsigned stray, unsigned c
   return 16;
 }
 
+// Whether the stray bytes of a block are one C2 pair with a two-byte result
+// and nothing else (ё in prose); if so, writes its result over the block's.
+// The common case of TakeBlock, with no bookkeeping for the others.
+inline bool TakeShortPair(const unsigned char* in, unsigned stray, unsigned char* out) {
+  const auto at = static_cast<unsigned>(__builtin_ctz(stray));
+  // Two bits in a 16-bit mask: never a lead in the last byte.
+  if (stray != 3u << at || in[at] != 0xC2) return false;
+  const std::uint16_t result = kShortPairs.results[in[at + 1]];
+  // Not when the C2 is the trail of a C3 before it.
+  if (result == 0 || (at != 0 && in[at - 1] == 0xC3)) return false;
+  std::memcpy(out + at, &result, 2);
+  return true;
+}
+
 // The `rest` (below 16) bytes before `end` and zeros after them, from the
 // 16 bytes before `end`: no byte past the terminator is read.
 QL_SSE2_INLINE __m128i LastBytes(const unsigned char* end, std::size_t rest) {
@@ -283,21 +297,31 @@ QL_SSE2_INLINE unsigned char* ConvertFrom(const unsigned char* src, unsigned cha
     while (reinterpret_cast<std::uintptr_t>(src) <= lastBlock) {
       const Block block = ConvertBlock(Load(src));
       Store(dst, block.converted);
+      if (block.stray != 0 && !TakeShortPair(src, block.stray, dst)) {
+        const std::size_t taken = TakeBlock(src, block.stray, dst);
+        if (taken != 16) {
+          src += taken;
+          dst += taken;
+          if (taken == 0) {
+            // A block that stops at once, as in a run of dashes and quotes:
+            // the walk takes all of it.
+            const Cursor walked = WalkUntil({src, dst}, src + 16);
+            if (!walked.src) return nullptr;
+            src = walked.src;
+            dst = walked.dst;
+          } else if (taken < 15 && !WalkStep(src, end, dst)) {
+            return nullptr;
+          }
+          continue;
+        }
+      }
       // A lead in the last byte is left for the next block.
-      std::size_t taken = 16;
-      if (block.stray != 0) taken = TakeBlock(src, block.stray, dst);
-      if (taken == 16 && src[15] == 0xC3) taken = 15;
-      src += taken;
-      dst += taken;
-      if (taken == 0) {
-        // A block that stops at once, as in a run of dashes and quotes: the
-        // walk takes all of it.
-        const Cursor walked = WalkUntil({src, dst}, src + 16);
-        if (!walked.src) return nullptr;
-        src = walked.src;
-        dst = walked.dst;
-      } else if (taken < 15 && !WalkStep(src, end, dst)) {
-        return nullptr;
+      if (src[15] == 0xC3) {
+        src += 15;
+        dst += 15;
+      } else {
+        src += 16;
+        dst += 16;
       }
     }
     if (src >= end) return dst;
@@ -343,26 +367,22 @@ QL_SSE2_FUNCTION std::size_t RepairSse2(const char* in, TextExtent extent, char*
 }
 
 #if defined(__i386__)
-// The terminator of a text that goes on at least to `at`: aligned blocks,
-// the first without the bytes before `at`.
-QL_SSE2_INLINE const unsigned char* TerminatorFrom(const unsigned char* at) {
-  const std::uintptr_t skipped = Address(at) % 16;
-  const unsigned char* block = at - skipped;
-  if (const unsigned zeros = ZeroMask(LoadAligned(block)) >> skipped << skipped) return block + __builtin_ctz(zeros);
-  block = FirstBlockWithZero(block + 16);
-  return block + __builtin_ctz(ZeroMask(LoadAligned(block)));
-}
-
-// The rest of a one-pass repair from `src` and `dst` on: with `end` (null
-// when not yet found) known, as in RepairSse2, or, after a Russian letter
-// pair, the text unchanged.
-QL_SSE2_FUNCTION QL_READS_WHOLE_ALIGNED_BLOCKS std::size_t FinishInOnePass(const unsigned char* text,
-                                                                            const unsigned char* src,
-                                                                            const unsigned char* end,
-                                                                            unsigned char* start, unsigned char* dst,
-                                                                            std::size_t capacity,
-                                                                            bool unchanged) noexcept {
-  if (!end) end = TerminatorFrom(src);
+// The rest of a one-pass repair from `src` and `dst` on, as RepairSse2 does
+// it: with `end` null, measured from `src` and any ASCII from there copied;
+// after a Russian letter pair (`unchanged`), the text as it is.
+QL_SSE2_FUNCTION std::size_t FinishInOnePass(const unsigned char* text, const unsigned char* src,
+                                             const unsigned char* end, unsigned char* start, unsigned char* dst,
+                                             std::size_t capacity, bool unchanged) noexcept {
+  if (!end) {
+    const TextExtent rest = MeasureSse2(reinterpret_cast<const char*>(src));
+    end = src + rest.length;
+    if (!unchanged && RepairBufferSize(static_cast<std::size_t>(end - text)) <= capacity) {
+      CopyText(dst, src, rest.firstHigh);
+      src += rest.firstHigh;
+      dst += rest.firstHigh;
+      if (src != end && IsLetterPair(src[0], src[1])) unchanged = true;
+    }
+  }
   const auto length = static_cast<std::size_t>(end - text);
   if (RepairBufferSize(length) > capacity) return kNotRepaired;
   if (!unchanged) {
@@ -379,6 +399,32 @@ QL_SSE2_FUNCTION QL_READS_WHOLE_ALIGNED_BLOCKS std::size_t FinishInOnePass(const
   return length;
 }
 
+// Copies 32 bytes a step from `src` to `dst`, both moving alike, while the
+// two blocks read hold no zero byte (with kUpToHigh, no zero or high byte)
+// and the step starts at or before `lastStep`; stops before the step that
+// would meet one.
+template <bool kUpToHigh>
+QL_SSE2_INLINE void CopyPairsOfBlocks(const unsigned char*& src, unsigned char*& dst, std::uintptr_t lastStep) {
+  for (; Address(src) <= lastStep; src += 32, dst += 32) {
+    const __m128i first = Load(src), second = Load(src + 16);
+    const __m128i stops = kUpToHigh ? _mm_or_si128(_mm_cmpgt_epi8(Bytes(1), first), _mm_cmpgt_epi8(Bytes(1), second))
+                                    : _mm_cmpeq_epi8(_mm_min_epu8(first, second), _mm_setzero_si128());
+    if (HighMask(stops) != 0) return;
+    Store(dst, first);
+    Store(dst + 16, second);
+  }
+}
+
+// The last start of a 32-byte step from `src` that reads no byte past
+// `lastLoad` + 15 and writes none past `lastStore` + 15, `dst` moving alike.
+QL_SSE2_INLINE std::uintptr_t LastPairStart(const unsigned char* src, const unsigned char* dst,
+                                            std::uintptr_t lastLoad, std::uintptr_t lastStore) {
+  if (Address(dst) + 16 > lastStore || Address(src) + 16 > lastLoad) return 0;
+  const std::uintptr_t storeLimit = Address(src) + (lastStore - 16 - Address(dst));
+  const std::uintptr_t loadLimit = lastLoad - 16;
+  return storeLimit < loadLimit ? storeLimit : loadLimit;
+}
+
 // Blocks are read where they lie, up to the last one that ends in the page
 // of the text's start, and stored while the output has room for them; a
 // block with bytes for the walk needs room for what the walk may add too.
@@ -391,14 +437,23 @@ QL_SSE2_FUNCTION std::size_t RepairSse2InOnePass(const char* in, char* out, std:
   const unsigned char* src = text;
   unsigned char* dst = start;
   const unsigned char* end = nullptr;  // the terminator, once found
+  const std::uintptr_t lastLoad = (Address(text) | (kPageSize - 1)) - 15;
+  const std::uintptr_t lastStore = Address(start + capacity) - 16;
   if (capacity >= 16) {
-    const std::uintptr_t lastLoad = (Address(text) | (kPageSize - 1)) - 15;
-    const std::uintptr_t lastStore = Address(start + capacity) - 16;
+    // ASCII before the first byte at or above 0x80 goes as it is.
+    if (*src < 0x80) CopyPairsOfBlocks<true>(src, dst, LastPairStart(src, dst, lastLoad, lastStore));
+    while (*src < 0x80 && Address(src) <= lastLoad && Address(dst) <= lastStore) {
+      const __m128i bytes = Load(src);
+      if (HighMask(_mm_cmpgt_epi8(Bytes(1), bytes)) != 0) break;  // a zero or high byte
+      Store(dst, bytes);
+      src += 16;
+      dst += 16;
+    }
     while (Address(src) <= lastLoad && Address(dst) <= lastStore) {
       const __m128i bytes = Load(src);
       const Block block = ConvertBlock<true>(bytes);
       Store(dst, block.converted);
-      if (block.stray == 0) {
+      if (block.stray == 0 || (ZeroMask(bytes) == 0 && TakeShortPair(src, block.stray, dst))) {
         // A lead in the last byte is left for the next block.
         if (src[15] == 0xC3) {
           src += 15;
@@ -430,6 +485,8 @@ QL_SSE2_FUNCTION std::size_t RepairSse2InOnePass(const char* in, char* out, std:
         if (!WalkStep(src, end, dst)) goto unchanged;
         break;
       }
+      // The walk writes up to kWalkReach bytes; without room for them the
+      // block is done again once the terminator is found.
       if (Address(dst) > Address(start + capacity - kWalkReach)) break;
       const unsigned char* const blockEnd = src + 16;
       std::size_t taken = TakeBlock(src, block.stray, dst);
@@ -437,6 +494,9 @@ QL_SSE2_FUNCTION std::size_t RepairSse2InOnePass(const char* in, char* out, std:
       src += taken;
       dst += taken;
       if (taken == 0) {
+        // A correctly encoded letter, as where Russian text starts: the text
+        // stays as it is, and the walk need not find that out.
+        if (IsLetterPair(src[0], src[1])) goto unchanged;
         const Cursor walked = WalkUntil({src, dst}, blockEnd);
         if (!walked.src) goto unchanged;
         src = walked.src;
@@ -453,7 +513,20 @@ QL_SSE2_FUNCTION std::size_t RepairSse2InOnePass(const char* in, char* out, std:
   }
   return FinishInOnePass(text, src, end, start, dst, capacity, false);
 unchanged:
-  return FinishInOnePass(text, src, end, start, dst, capacity, true);
+  // The text as it is, copied block by block as far as the same limits allow.
+  src = text;
+  dst = start;
+  if (capacity >= 16) {
+    CopyPairsOfBlocks<false>(src, dst, LastPairStart(src, dst, lastLoad, lastStore));
+    while (Address(src) <= lastLoad && Address(dst) <= lastStore) {
+      const __m128i bytes = Load(src);
+      Store(dst, bytes);
+      if (const unsigned zeros = ZeroMask(bytes)) return static_cast<std::size_t>(src + __builtin_ctz(zeros) - text);
+      src += 16;
+      dst += 16;
+    }
+  }
+  return FinishInOnePass(text, src, nullptr, start, dst, capacity, true);
 }
 #endif
 
