@@ -45,6 +45,7 @@ TextExtent MeasureWithStrlen(const char* text) noexcept;
 }  // namespace win1251
 
 // The measuring functions read whole aligned blocks, and so the bytes after
-// the terminator up to the end of its 64-byte aligned run; such a run never
-// reaches another page. AddressSanitizer would take that for an overflow.
+// the terminator up to the end of its aligned block (in the IA-32 build, of
+// its 128-byte aligned run); neither reaches another page. AddressSanitizer
+// would take that for an overflow.
 #define QL_READS_WHOLE_ALIGNED_BLOCKS __attribute__((no_sanitize_address))

@@ -7,8 +7,9 @@
 // byte is. Text holding a correctly encoded Russian letter pair is left as it
 // is; any other text is converted pair by pair through the Windows-1251 code
 // page. Neither step reads past the terminator into another page: MeasureText
-// may read the rest of the aligned 64 bytes holding it, and the IA-32 SSE2
-// repair the rest of a 16-byte block that stays in the terminator's page.
+// may read the rest of the aligned block holding it (in the IA-32 build, of
+// the aligned 128 bytes), and the IA-32 SSE2 repair the rest of a 16-byte
+// block that stays in the terminator's page.
 
 #include <cstddef>
 
