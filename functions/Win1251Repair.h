@@ -54,8 +54,8 @@ inline std::size_t RepairWin1251(const char* in, TextExtent extent, char* out) n
   return win1251::RepairScalar(in, extent, out);
 }
 
-// Measures and repairs `in` into `out`, which holds `capacity` bytes, in one
-// pass where the build and processor have one (IA-32 with SSE2): the output
+// Measures and repairs `in` into `out`, which holds `capacity` bytes (at
+// least 16), in one pass where the build and processor have one (IA-32 with SSE2): the output
 // length, as from RepairWin1251. kNotRepaired, `out` perhaps written over,
 // elsewhere or when the output did not fit (RepairBufferSize of the length
 // always fits).

@@ -449,9 +449,13 @@ QL_SSE2_FUNCTION std::size_t RepairSse2InOnePass(const char* in, char* out, std:
   const unsigned char* end = nullptr;  // the terminator, once found
   const std::uintptr_t lastLoad = (Address(text) | (kPageSize - 1)) - 15;
   const std::uintptr_t lastStore = Address(start + capacity) - 16;
-  if (capacity >= 16) {
+  {
     // ASCII before the first byte at or above 0x80 goes as it is.
-    if (*src < 0x80) CopyPairsOfBlocks<true>(src, dst, LastPairStart(src, dst, lastLoad, lastStore));
+    if (*src < 0x80) {
+      CopyPairsOfBlocks<true>(src, dst, LastPairStart(src, dst, lastLoad, lastStore));
+    } else if (*src >= 0xD0 && IsLetterPair(src[0], src[1])) {
+      goto unchanged;  // correct Russian from the first byte: nothing to convert
+    }
     while (*src < 0x80 && Address(src) <= lastLoad && Address(dst) <= lastStore) {
       const __m128i bytes = Load(src);
       if (HighMask(_mm_cmpgt_epi8(Bytes(1), bytes)) != 0) break;  // a zero or high byte
@@ -497,7 +501,7 @@ QL_SSE2_FUNCTION std::size_t RepairSse2InOnePass(const char* in, char* out, std:
       }
       // The walk writes up to kWalkReach bytes; without room for them the
       // block is done again once the terminator is found.
-      if (Address(dst) > Address(start + capacity - kWalkReach)) break;
+      if (Address(dst) + (kWalkReach - 16) > lastStore) break;
       const unsigned char* const blockEnd = src + 16;
       std::size_t taken = TakeBlock(src, block.stray, dst);
       if (taken == 16 && src[15] == 0xC3) taken = 15;
@@ -526,7 +530,7 @@ unchanged:
   // The text as it is, copied block by block as far as the same limits allow.
   src = text;
   dst = start;
-  if (capacity >= 16) {
+  {
     CopyPairsOfBlocks<false>(src, dst, LastPairStart(src, dst, lastLoad, lastStore));
     while (Address(src) <= lastLoad && Address(dst) <= lastStore) {
       const __m128i bytes = Load(src);

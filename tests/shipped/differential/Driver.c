@@ -191,14 +191,15 @@ static void check(const char* in, int kind, size_t length) {
   report(repairedLength == expectedLength && same_bytes(out, expected, expectedLength + 1), "RepairSse2", kind,
          length, in);
 
-  /* One pass, given the room a two-pass repair needs, and then a third of
-   * it, each before an unmapped page: the text repaired, or with too little
-   * room no answer, and never a byte written past the room. */
-  const size_t room = 2 * length + 2;
+  /* One pass, given the room a two-pass repair needs (16 bytes at least),
+   * and then a third of it, each before an unmapped page: the text
+   * repaired, or with too little room no answer, and never a byte written
+   * past the room. */
+  const size_t room = 2 * length + 2 < 16 ? 16 : 2 * length + 2;
   const size_t onePassLength = RepairSse2InOnePass(in, outputEnd - room, room);
   report(onePassLength == expectedLength && same_bytes(outputEnd - room, expected, expectedLength + 1),
          "RepairSse2InOnePass", kind, length, in);
-  const size_t small = room / 3;
+  const size_t small = room / 3 < 16 ? 16 : room / 3; /* it takes no less */
   const size_t smallLength = RepairSse2InOnePass(in, outputEnd - small, small);
   report(smallLength == kNotRepaired ||
              (smallLength == expectedLength && same_bytes(outputEnd - small, expected, expectedLength + 1)),
