@@ -7,7 +7,8 @@
 # count_instructions.py. Prints a table: instructions per call and per byte.
 #   bench/i686/count-instructions.sh [BUILD_DIR] [ROWS...]
 # A row is TEXT:PATH:BYTES[:OFFSET] (CountDriver.c); the default rows are
-# those bench/README.md records.
+# those bench/README.md records. With QL_COUNT_BY_FUNCTION=1 each row is
+# followed by its instructions per function.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -34,15 +35,20 @@ if [ ${#rows[@]} -eq 0 ]; then
   rows=(ascii:sse2:1048576 russian:sse2:1048576 misdecoded:sse2:1048576 guillemets:sse2:1048576
         ascii:scalar:1048576 russian:scalar:1048576 misdecoded:scalar:1048576 guillemets:scalar:1048576
         dashes:sse2:65536 dashes:scalar:65536
-        misdecoded:sse2:40 misdecoded:scalar:40 misdecoded:handler:40)
+        misdecoded:sse2:40 misdecoded:scalar:40 misdecoded:handler:40 misdecoded:handler:40:5
+        misdecoded:handler:20 misdecoded:handler:200 guillemets:handler:40 ascii:handler:40 russian:handler:40
+        ascii:handler:2000 russian:handler:2000 misdecoded:handler:2000)
 fi
 printf '%-12s %-8s %9s %4s %12s %10s\n' text path bytes off instructions per-byte
 for row in "${rows[@]}"; do
   IFS=: read -r text path bytes offset <<<"$row"
   offset=${offset:-0}
   qemu-i386 -d in_asm,exec,nochain -D "$out/trace.log" "$out/count-driver" "$text" "$path" "$bytes" "$offset"
-  read -r count _ < <(python3 "$here/count_instructions.py" "$out/trace.log" "$begin" "$end")
+  counted=$(python3 "$here/count_instructions.py" "$out/trace.log" "$begin" "$end" \
+    ${QL_COUNT_BY_FUNCTION:+"$out/count-driver"})
+  read -r count _ <<<"$counted"
   printf '%-12s %-8s %9s %4s %12s %10s\n' "$text" "$path" "$bytes" "$offset" "$count" \
     "$(python3 -c "print(f'{$count / $bytes:.2f}')")"
+  tail -n +2 <<<"$counted"
 done
 rm -f "$out/trace.log"
