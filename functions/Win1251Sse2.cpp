@@ -210,6 +210,18 @@ inline bool TakeShortPair(const unsigned char* in, unsigned stray, unsigned char
   return true;
 }
 
+// Past a block taken whole, but for a lead in its last byte, which is left
+// for the next block with the trail it needs.
+QL_SSE2_INLINE void StepPastBlock(const unsigned char*& src, unsigned char*& dst) {
+  if (src[15] == 0xC3) {
+    src += 15;
+    dst += 15;
+  } else {
+    src += 16;
+    dst += 16;
+  }
+}
+
 // The `rest` (below 16) bytes before `end` and zeros after them, from the
 // 16 bytes before `end`: no byte past the terminator is read.
 QL_SSE2_INLINE __m128i LastBytes(const unsigned char* end, std::size_t rest) {
@@ -325,14 +337,7 @@ QL_SSE2_INLINE unsigned char* ConvertFrom(const unsigned char* src, unsigned cha
           continue;
         }
       }
-      // A lead in the last byte is left for the next block.
-      if (src[15] == 0xC3) {
-        src += 15;
-        dst += 15;
-      } else {
-        src += 16;
-        dst += 16;
-      }
+      StepPastBlock(src, dst);
     } while (reinterpret_cast<std::uintptr_t>(src) <= lastBlock);
     if (src >= end) return dst;
     const auto rest = static_cast<std::size_t>(end - src);
@@ -449,80 +454,73 @@ QL_SSE2_FUNCTION std::size_t RepairSse2InOnePass(const char* in, char* out, std:
   const unsigned char* end = nullptr;  // the terminator, once found
   const std::uintptr_t lastLoad = (Address(text) | (kPageSize - 1)) - 15;
   const std::uintptr_t lastStore = Address(start + capacity) - 16;
-  {
-    // ASCII before the first byte at or above 0x80 goes as it is.
-    if (*src < 0x80) {
-      CopyPairsOfBlocks<true>(src, dst, LastPairStart(src, dst, lastLoad, lastStore));
-    } else if (*src >= 0xD0 && IsLetterPair(src[0], src[1])) {
-      goto unchanged;  // correct Russian from the first byte: nothing to convert
+  // ASCII before the first byte at or above 0x80 goes as it is.
+  if (*src < 0x80) {
+    CopyPairsOfBlocks<true>(src, dst, LastPairStart(src, dst, lastLoad, lastStore));
+  } else if (*src >= 0xD0 && IsLetterPair(src[0], src[1])) {
+    goto unchanged;  // correct Russian from the first byte: nothing to convert
+  }
+  while (*src < 0x80 && Address(src) <= lastLoad && Address(dst) <= lastStore) {
+    const __m128i bytes = Load(src);
+    if (HighMask(_mm_cmpgt_epi8(Bytes(1), bytes)) != 0) break;  // a zero or high byte
+    Store(dst, bytes);
+    src += 16;
+    dst += 16;
+  }
+  while (Address(src) <= lastLoad && Address(dst) <= lastStore) {
+    const __m128i bytes = Load(src);
+    const Block block = ConvertBlock<true>(bytes);
+    Store(dst, block.converted);
+    if (block.stray == 0 || (ZeroMask(bytes) == 0 && TakeShortPair(src, block.stray, dst))) {
+      StepPastBlock(src, dst);
+      continue;
     }
-    while (*src < 0x80 && Address(src) <= lastLoad && Address(dst) <= lastStore) {
-      const __m128i bytes = Load(src);
-      if (HighMask(_mm_cmpgt_epi8(Bytes(1), bytes)) != 0) break;  // a zero or high byte
-      Store(dst, bytes);
-      src += 16;
-      dst += 16;
-    }
-    while (Address(src) <= lastLoad && Address(dst) <= lastStore) {
-      const __m128i bytes = Load(src);
-      const Block block = ConvertBlock<true>(bytes);
-      Store(dst, block.converted);
-      if (block.stray == 0 || (ZeroMask(bytes) == 0 && TakeShortPair(src, block.stray, dst))) {
-        // A lead in the last byte is left for the next block.
-        if (src[15] == 0xC3) {
-          src += 15;
-          dst += 15;
-        } else {
-          src += 16;
-          dst += 16;
-        }
-        continue;
+    if (const unsigned zeros = ZeroMask(bytes)) {
+      // The terminator's block, converted as ConvertFrom converts its last.
+      const auto rest = static_cast<std::size_t>(__builtin_ctz(zeros));
+      // Done unless a stray byte, or a lead whose pair would be the
+      // terminator, comes before it.
+      if ((block.stray & ((1u << rest) - 1)) == 0 && (rest == 0 || src[rest - 1] != 0xC3)) {
+        dst[rest] = 0;
+        return static_cast<std::size_t>(dst + rest - start);
       }
-      if (const unsigned zeros = ZeroMask(bytes)) {
-        // The terminator's block, converted as ConvertFrom converts its last.
-        const auto rest = static_cast<std::size_t>(__builtin_ctz(zeros));
-        // Done unless a stray byte, or a lead whose pair would be the
-        // terminator, comes before it.
-        if ((block.stray & ((1u << rest) - 1)) == 0 && (rest == 0 || src[rest - 1] != 0xC3)) {
-          dst[rest] = 0;
-          return static_cast<std::size_t>(dst + rest - start);
-        }
-        end = src + rest;
-        if (RepairBufferSize(static_cast<std::size_t>(end - text)) > capacity) return kNotRepaired;
-        const std::size_t taken = TakeBlock(src, block.stray & ((2u << rest) - 1), dst);
-        if (taken >= rest) {
-          dst[rest] = 0;
-          return static_cast<std::size_t>(dst + rest - start);
-        }
-        src += taken;
-        dst += taken;
-        if (!WalkStep(src, end, dst)) goto unchanged;
-        break;
+      end = src + rest;
+      // The walk step below may write past the block's store; the room a
+      // two-pass repair would have is enough for it.
+      if (RepairBufferSize(static_cast<std::size_t>(end - text)) > capacity) return kNotRepaired;
+      const std::size_t taken = TakeBlock(src, block.stray & ((2u << rest) - 1), dst);
+      if (taken >= rest) {
+        dst[rest] = 0;
+        return static_cast<std::size_t>(dst + rest - start);
       }
-      // The walk writes up to kWalkReach bytes; without room for them the
-      // block is done again once the terminator is found.
-      if (Address(dst) + (kWalkReach - 16) > lastStore) break;
-      const unsigned char* const blockEnd = src + 16;
-      std::size_t taken = TakeBlock(src, block.stray, dst);
-      if (taken == 16 && src[15] == 0xC3) taken = 15;
       src += taken;
       dst += taken;
-      if (taken == 0) {
-        // A correctly encoded letter, as where Russian text starts: the text
-        // stays as it is, and the walk need not find that out.
-        if (IsLetterPair(src[0], src[1])) goto unchanged;
-        const Cursor walked = WalkUntil({src, dst}, blockEnd);
-        if (!walked.src) goto unchanged;
-        src = walked.src;
-        dst = walked.dst;
-        // A lead in the last byte took the byte after the block as its pair.
-        if (src > blockEnd && *blockEnd == 0) {
-          end = blockEnd;
-          break;
-        }
-      } else if (taken < 15 && !WalkStep(src, blockEnd, dst)) {
-        goto unchanged;
+      if (!WalkStep(src, end, dst)) goto unchanged;
+      break;
+    }
+    // The walk writes up to kWalkReach bytes; without room for them the
+    // block is done again once the terminator is found.
+    if (Address(dst) + (kWalkReach - 16) > lastStore) break;
+    const unsigned char* const blockEnd = src + 16;
+    std::size_t taken = TakeBlock(src, block.stray, dst);
+    if (taken == 16 && src[15] == 0xC3) taken = 15;
+    src += taken;
+    dst += taken;
+    if (taken == 0) {
+      // A correctly encoded letter, as where Russian text starts: the text
+      // stays as it is, and the walk need not find that out.
+      if (IsLetterPair(src[0], src[1])) goto unchanged;
+      const Cursor walked = WalkUntil({src, dst}, blockEnd);
+      if (!walked.src) goto unchanged;
+      src = walked.src;
+      dst = walked.dst;
+      // A lead in the last byte took the byte after the block as its pair.
+      if (src > blockEnd && *blockEnd == 0) {
+        end = blockEnd;
+        break;
       }
+    } else if (taken < 15 && !WalkStep(src, blockEnd, dst)) {
+      goto unchanged;
     }
   }
   return FinishInOnePass(text, src, end, start, dst, capacity, false);
@@ -530,15 +528,13 @@ unchanged:
   // The text as it is, copied block by block as far as the same limits allow.
   src = text;
   dst = start;
-  {
-    CopyPairsOfBlocks<false>(src, dst, LastPairStart(src, dst, lastLoad, lastStore));
-    while (Address(src) <= lastLoad && Address(dst) <= lastStore) {
-      const __m128i bytes = Load(src);
-      Store(dst, bytes);
-      if (const unsigned zeros = ZeroMask(bytes)) return static_cast<std::size_t>(src + __builtin_ctz(zeros) - text);
-      src += 16;
-      dst += 16;
-    }
+  CopyPairsOfBlocks<false>(src, dst, LastPairStart(src, dst, lastLoad, lastStore));
+  while (Address(src) <= lastLoad && Address(dst) <= lastStore) {
+    const __m128i bytes = Load(src);
+    Store(dst, bytes);
+    if (const unsigned zeros = ZeroMask(bytes)) return static_cast<std::size_t>(src + __builtin_ctz(zeros) - text);
+    src += 16;
+    dst += 16;
   }
   return FinishInOnePass(text, src, nullptr, start, dst, capacity, true);
 }
