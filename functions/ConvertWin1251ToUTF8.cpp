@@ -10,9 +10,8 @@ namespace {
 // Holds the last result; the UI runtime has taken it before the next call.
 ResultBuffer repairedText;
 
-// The largest held block that the one-pass repair fills (the smallest is 16
-// bytes): a text of up to about 250 bytes, where a pass saved outweighs the
-// checks it adds per block.
+// The largest held block that the one-pass repair fills: a text of up to
+// about 250 bytes, where a pass saved outweighs the checks it adds per block.
 constexpr std::size_t kOnePassCapacity = 512;
 
 // The text of the call's only argument when it is a non-empty narrow string.
@@ -57,9 +56,11 @@ const char* RepairPreviousResult(const char* text, TextExtent extent) {
 const char* Repair(const char* text) {
   // Where one pass can measure and repair, a short text saves a pass over
   // it: the held block, while small, serves any text that fits it. (A long
-  // text costs less measured first, as below.)
-  if (!repairedText.Contains(text) && repairedText.Capacity() - 16 <= kOnePassCapacity - 16) {
-    if (RepairInOnePass(text, repairedText.Data(), repairedText.Capacity()) != win1251::kNotRepaired) {
+  // text costs less measured first, as below.) One unsigned comparison: a
+  // capacity below the minimum wraps above the range.
+  const std::size_t capacity = repairedText.Capacity();
+  if (!repairedText.Contains(text) && capacity - kOnePassMinCapacity <= kOnePassCapacity - kOnePassMinCapacity) {
+    if (RepairInOnePass(text, repairedText.Data(), capacity) != win1251::kNotRepaired) {
       return repairedText.Data();
     }
   }

@@ -30,10 +30,11 @@ std::size_t RepairSse2(const char* in, TextExtent extent, char* out) noexcept;
 #endif
 #if QL_WIN1251_SSE2 && defined(__i386__)
 // Measures and repairs in one pass into `out`, which holds `capacity`
-// bytes, at least 16; it writes nothing past them. kNotRepaired, with `out` written over,
-// when the output did not fit there (RepairBufferSize of the length always
-// fits). It reads past the terminator within its page: the x86_64 build,
-// which valgrind and AddressSanitizer watch, leaves it out.
+// bytes, at least 16 (kOnePassMinCapacity); it writes nothing past them.
+// kNotRepaired, with `out` written over, when the output did not fit there
+// (RepairBufferSize of the length always fits). It reads past the terminator
+// within its page: the x86_64 build, which valgrind and AddressSanitizer
+// watch, leaves it out.
 std::size_t RepairSse2InOnePass(const char* in, char* out, std::size_t capacity) noexcept;
 #endif
 #if QL_WIN1251_SSE2 && defined(__x86_64__)

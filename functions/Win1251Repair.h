@@ -54,11 +54,14 @@ inline std::size_t RepairWin1251(const char* in, TextExtent extent, char* out) n
   return win1251::RepairScalar(in, extent, out);
 }
 
+// Least room RepairInOnePass takes.
+inline constexpr std::size_t kOnePassMinCapacity = 16;
+
 // Measures and repairs `in` into `out`, which holds `capacity` bytes (at
-// least 16), in one pass where the build and processor have one (IA-32 with SSE2): the output
-// length, as from RepairWin1251. kNotRepaired, `out` perhaps written over,
-// elsewhere or when the output did not fit (RepairBufferSize of the length
-// always fits).
+// least kOnePassMinCapacity), in one pass where the build and processor have
+// one (IA-32 with SSE2): the output length, as from RepairWin1251.
+// kNotRepaired, `out` perhaps written over, elsewhere or when the output did
+// not fit (RepairBufferSize of the length always fits).
 inline std::size_t RepairInOnePass([[maybe_unused]] const char* in, [[maybe_unused]] char* out,
                                    [[maybe_unused]] std::size_t capacity) noexcept {
 #if QL_WIN1251_SSE2 && defined(__i386__)
